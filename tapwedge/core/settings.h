@@ -1,0 +1,56 @@
+#pragma once
+// The program's settings as the main form holds them. Records keep their field order: the
+// dialogs take them by address. Defaults are the built-in values set before the INI file is read.
+#include <cstdint>
+#include <string>
+
+#include "tagwire/tagwire.h"
+
+namespace tapwedge {
+
+// How the reader is reached and authenticated.
+struct CommSettings {
+    std::uint8_t ComPort = 0;      // 0 = USB, 1..255 = COM port number
+    std::int32_t Baud = 115200;    // bit/s when the reader is opened
+    std::int32_t AuthMethod = 1;   // 1 = password authentication, 0 = mutual authentication
+    std::int32_t CommMode = 1;     // TwAuthentication mode: 0 = encrypted, 1 = plain
+    std::int32_t ReaderType = 0x0F;  // edition and card kinds, low byte used; 0x0F = not detected
+    TwAuthKeys Keys = DefaultReaderKeys();
+
+    static TwAuthKeys DefaultReaderKeys();
+};
+
+// One output item: 0 = ID before the data, 1 = area 1, 2 = area 2, 3 = ID after the data.
+struct OutputItem {
+    std::int32_t Length = 0;     // items 1 and 2: characters of that area in the current read
+    std::uint8_t Enabled = 0;
+    std::int32_t Separator = 0;  // 0 = TAB, 1 = RETURN, other = none
+};
+
+struct OutputItems {
+    OutputItem Item[4];
+    OutputItem& operator[](int i) { return Item[i]; }
+    const OutputItem& operator[](int i) const { return Item[i]; }
+
+    static OutputItems Defaults() {
+        OutputItems items;
+        items[0].Enabled = 1;
+        items[1].Enabled = 1;
+        return items;
+    }
+};
+
+struct OutputOptions {
+    std::uint8_t Beep = 1;
+    std::uint8_t UidNormalOrder = 0;  // 1 = UID[0]..UID[n], 0 = reversed
+    std::uint8_t KeyboardOutput = 1;
+    std::uint8_t FileOutput = 0;
+    std::uint8_t StartStopped = 0;
+    std::uint8_t CaseSwitch = 0;
+    std::string CsvFolder;            // ends with the path separator after loading
+    std::string CsvFileName = "log.csv";
+    std::int32_t WaitTime = 0;        // ms after each key event; <= 0 = no wait
+    std::int8_t ReplaceKey = 0;       // 0..3, index into the replacement key table
+};
+
+}  // namespace tapwedge

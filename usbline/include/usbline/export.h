@@ -1,0 +1,2 @@
+#pragma once
+#define USBLINE_EXPORT __attribute__((visibility("default")))
