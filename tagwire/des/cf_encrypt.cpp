@@ -1,0 +1,1 @@
+#include "des/cf_encrypt.h"
