@@ -94,6 +94,7 @@ void ReaderSim::SetLink(Link* link) { out_.SetLink(link); }
 void ReaderSim::OnUnplugged() {
     std::lock_guard lock(mu_);
     held_.reset();
+    waiting_.reset();
     parser_ = HostFrameParser([this](ParsedHostFrame&& f) { OnFrame(std::move(f)); });
     out_.DropPending();
 }
@@ -142,6 +143,7 @@ std::optional<Fault> ReaderSim::TakeFault(std::uint8_t code) {
 void ReaderSim::OnCommand(HostFrame& record) {
     const auto now = record.at;
     held_.reset();  // a new command ends whatever the reader still held
+    waiting_.reset();
     const Fault fault = TakeFault(record.data[0]).value_or(Fault{});
     std::optional<Bytes> reply = Answer(record, fault);
     Emit(fault, reply, now);
@@ -159,20 +161,89 @@ std::optional<Bytes> ReaderSim::ScriptedReply(std::uint8_t code) {
     return std::nullopt;
 }
 
-std::optional<Bytes> ReaderSim::Answer(HostFrame& record, const Fault& /*fault*/) {
-    record.command.push_back(static_cast<std::uint8_t>(record.data.size() + 1));
-    record.command.insert(record.command.end(), record.data.begin(), record.data.end());
-    if (auto scripted = ScriptedReply(record.data[0])) return scripted;
-    Response r = Dispatch(record.command);
-    if (r.kind != Response::Kind::Reply) return std::nullopt;
-    return r.data;
+std::optional<Bytes> ReaderSim::Answer(HostFrame& record, const Fault& fault) {
+    const std::uint8_t code = record.data[0];
+    SealContext seal;
+    // Authentication messages always travel plain; in an encrypted session all else is sealed.
+    if (session_.encrypted && code != 0x70 && code != 0x72) {
+        std::optional<Bytes> plain;
+        if (record.data.size() >= 17)
+            plain = OpenBody(session_.session_key, record.data.data() + 1, record.data.size() - 1);
+        if (!plain) {
+            // Not sealed under our key: refuse it plainly, the session is over.
+            record.command = {static_cast<std::uint8_t>(record.data.size() + 1)};
+            record.command.insert(record.command.end(), record.data.begin(), record.data.end());
+            DropSession();
+            return Bytes{0x7F};
+        }
+        seal.sealed = true;
+        seal.key = session_.session_key;
+        std::copy_n(plain->begin(), 8, seal.block.begin());
+        record.sealed = true;
+        record.counter = static_cast<std::uint16_t>(seal.block[0] | (seal.block[1] << 8));
+        session_.last_counter = record.counter;
+        record.command = {static_cast<std::uint8_t>(plain->size() - 8 + 2), code};
+        record.command.insert(record.command.end(), plain->begin() + 8, plain->end());
+    } else {
+        record.command = {static_cast<std::uint8_t>(record.data.size() + 1)};
+        record.command.insert(record.command.end(), record.data.begin(), record.data.end());
+    }
+
+    std::optional<Bytes> reply = ScriptedReply(code);
+    if (!reply) {
+        Response r = Dispatch(record.command);
+        if (r.kind == Response::Kind::WaitForCard) {
+            waiting_ = WaitingCommand{record.command, seal};
+            return std::nullopt;
+        }
+        if (r.kind == Response::Kind::None) return std::nullopt;
+        reply = std::move(r.data);
+    }
+    if (reply->empty()) return std::nullopt;
+    return Seal(seal, std::move(*reply), fault);
 }
 
-void ReaderSim::OnCancel() {}
+std::optional<Bytes> ReaderSim::Seal(const SealContext& seal, Bytes reply, const Fault& fault) {
+    if (!seal.sealed) return reply;
+    if (fault.plain_error_reply) {
+        DropSession();
+        return Bytes{0x7F};
+    }
+    const std::uint16_t host = static_cast<std::uint16_t>(seal.block[0] | (seal.block[1] << 8));
+    const std::uint16_t counter = static_cast<std::uint16_t>(host + (fault.wrong_counter ? 3 : 1));
+    Bytes plain{static_cast<std::uint8_t>(counter & 0xFF), static_cast<std::uint8_t>(counter >> 8)};
+    plain.insert(plain.end(), seal.block.begin() + 2, seal.block.end());
+    plain.insert(plain.end(), reply.begin() + 1, reply.end());
+    Bytes body = SealBody(seal.key, std::move(plain));
+    if (fault.bad_mac) {
+        body.back() ^= 0x01;
+        DropSession();  // the host drops to plain after a bad MAC; so does the reader
+    }
+    Bytes sealed{reply[0]};
+    sealed.insert(sealed.end(), body.begin(), body.end());
+    return sealed;
+}
+
+void ReaderSim::OnCancel() { waiting_.reset(); }
+
+std::uint8_t ReaderSim::StatusOf(std::uint8_t code) const {
+    auto it = statuses_.find(code);
+    return it == statuses_.end() ? 0 : it->second;
+}
 
 Response ReaderSim::Dispatch(const Bytes& command) {
-    switch (command[1]) {
-    case 0x74: return Response::Of({0x75});
+    const std::uint8_t code = command[1];
+    switch (code) {
+    case 0x70: return OnAuthenticate1(command);
+    case 0x72: return OnAuthenticate2(command);
+    case 0x74: return OnReset(command);
+    case 0x18: return OnRegisterKeys(command);
+    case 0x1A: return OnListKeyIds(command);
+    case 0x1C: return OnClearKeyIds(command);
+    case 0x76: return OnChangeKeys(command);
+    case 0x78: return OnChangeId(command);
+    case 0x62: case 0x54: case 0x68: case 0x6A: case 0x6C: case 0xFE: case 0x7A:
+        return OnControl(command);
     default: return Response::Of({0x7F});  // a command this reader does not know
     }
 }
@@ -188,7 +259,9 @@ void ReaderSim::Emit(const Fault& fault, const std::optional<Bytes>& reply, Cloc
     if (!reply || fault.no_reply) return;
 
     Bytes wire = fault.garbage;
-    const Bytes frame = BuildFrame(*reply, {fault.bad_lcs, fault.bad_dcs, fault.bad_postamble});
+    // A scripted reply too long for one frame cannot be sent; the reader rejects instead.
+    const Bytes& data = reply->size() <= 254 ? *reply : Bytes{0x7F};
+    const Bytes frame = BuildFrame(data, {fault.bad_lcs, fault.bad_dcs, fault.bad_postamble});
     wire.insert(wire.end(), frame.begin(), frame.end());
     std::vector<Bytes> pieces = SplitAt(wire, fault.split_at);
     if (ack && fault.merge_with_ack) pieces.front().insert(pieces.front().begin(), kAckFrame.begin(), kAckFrame.end());
@@ -204,4 +277,8 @@ void ReaderSim::Emit(const Fault& fault, const std::optional<Bytes>& reply, Cloc
     }
 }
 
+}  // namespace tapwedge::sim
+
+namespace tapwedge::sim {
+void ReaderSim::ResetField() {}
 }  // namespace tapwedge::sim

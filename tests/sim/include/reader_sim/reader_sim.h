@@ -21,6 +21,9 @@
 //     frames[0].bytes == Bytes{0x00,0x00,0xFF,0x01,0xFF,0x74,0x8C,0x00};
 //     frames[0].command  // [L][code][parameters], opened when it came sealed
 //   Unplug: usb.Unplug() / pty.Unplug().
+//   The reader: SetReaderKeys (ID and keys the host must know), SetMutualAuthStatus(16),
+//   SetPasswordDisabled(true), SetCommandStatus(0x68, 3), SetVersionText("TQ5862"),
+//   Session() (authenticated, encrypted, session key, counter), KeyStore(), Control().
 // All members are thread-safe; output leaves on the simulator's own sender thread, so the host
 // may write from any thread (also from inside the fake D2XX peer callback) without blocking.
 #include <chrono>
@@ -36,6 +39,7 @@
 #include "reader_sim/frames.h"
 #include "reader_sim/link.h"
 #include "reader_sim/output_queue.h"
+#include "reader_sim/reader_state.h"
 
 namespace tapwedge::sim {
 
@@ -100,6 +104,36 @@ public:
     // Delay of every reply (not of the ACK), as a slow reader; 0 by default.
     void SetReplyLatency(std::chrono::milliseconds latency);
 
+    // --- the reader ---
+    void SetReaderKeys(const ReaderKeys& keys);
+    ReaderKeys GetReaderKeys() const;
+    // Status of the second mutual-authentication reply when the host answered right (0, 16, or
+    // a refusal); a wrong answer is always refused with 1.
+    void SetMutualAuthStatus(std::uint8_t status);
+    // The reader random (the session key) of the next mutual authentications; random when empty.
+    void SetReaderRandom(std::optional<Block8> random);
+    // Password authentication: disabled answers status 2; otherwise 0 for the right key block, 1
+    // for a wrong one, unless a status is forced.
+    void SetPasswordDisabled(bool disabled);
+    void SetPasswordStatus(std::optional<std::uint8_t> status);
+    // Commands that need an authenticated reader answer 0x7F without one (default on).
+    void SetRequireAuthentication(bool require);
+    SessionState Session() const;
+    void EndSession();  // as after a reset: not authenticated, plain
+
+    // Status byte of the commands that report one (0x18, 0x1C, 0x68, 0x6A, 0x76, 0x78); 0 default.
+    void SetCommandStatus(std::uint8_t command, std::uint8_t status);
+    void SetChangeIdRefusal(std::optional<std::uint8_t> refusal);  // forced refusal byte of 0x78
+    std::vector<KeyEntry> KeyStore() const;
+    void AddKeyEntry(KeyEntry entry);   // key_id 0 takes the next free ID; returns via KeyStore()
+    void SetNextKeyId(std::uint32_t id);
+    void SetKeyStoreCapacity(std::size_t capacity);  // 4 by default
+
+    void SetVersionText(std::string text);   // "TQ5862 V1.00" by default
+    void SetSwitchByte(std::uint8_t value);
+    void SetAttentionData(Block8 data);
+    ControlRecord Control() const;
+
     // --- the record ---
     std::vector<HostFrame> Frames() const;
     std::vector<HostFrame> Commands() const;  // only the Command frames
@@ -124,13 +158,41 @@ private:
         int gap_ms = 0;
     };
 
+    // The seal a reply needs: that of its sealed command, or none.
+    struct SealContext {
+        bool sealed = false;
+        Block8 key{};
+        Block8 block{};  // the command's session block
+    };
+    struct WaitingCommand {
+        Bytes command;
+        SealContext seal;
+    };
+
     // All private members run with mu_ held.
     void OnFrame(ParsedHostFrame&& frame);
     void OnCommand(HostFrame& record);
     void OnCancel();
     std::optional<Bytes> Answer(HostFrame& record, const Fault& fault);
+    std::optional<Bytes> Seal(const SealContext& seal, Bytes reply, const Fault& fault);
     std::optional<Bytes> ScriptedReply(std::uint8_t code);
     Response Dispatch(const Bytes& command);  // [L][code][params]
+    std::uint8_t StatusOf(std::uint8_t code) const;
+    void DropSession();
+    bool Refused() const { return require_auth_ && !session_.authenticated; }
+    // Reader authentication (reader_auth.cpp).
+    Response OnAuthenticate1(const Bytes& command);
+    Response OnAuthenticate2(const Bytes& command);
+    Response OnReset(const Bytes& command);
+    // Key store (key_store.cpp).
+    Response OnRegisterKeys(const Bytes& command);
+    Response OnListKeyIds(const Bytes& command);
+    Response OnClearKeyIds(const Bytes& command);
+    Response OnChangeKeys(const Bytes& command);
+    Response OnChangeId(const Bytes& command);
+    // Control (control_commands.cpp).
+    Response OnControl(const Bytes& command);
+    void ResetField();
     void Emit(const Fault& fault, const std::optional<Bytes>& reply, Clock::time_point now);
     std::optional<Fault> TakeFault(std::uint8_t code);
 
@@ -144,6 +206,26 @@ private:
     std::deque<Fault> faults_;
     std::chrono::milliseconds latency_{0};
     std::optional<Held> held_;
+    std::optional<WaitingCommand> waiting_;
+
+    ReaderKeys keys_;
+    SessionState session_;
+    std::uint8_t mutual_status_ = 0;
+    std::optional<Block8> reader_random_;
+    std::optional<Block8> pending_random_;  // Rr of the first exchange, until the second
+    bool password_disabled_ = false;
+    std::optional<std::uint8_t> password_status_;
+    bool require_auth_ = true;
+    std::map<std::uint8_t, std::uint8_t> statuses_;
+    std::optional<std::uint8_t> change_id_refusal_;
+    std::vector<KeyEntry> key_store_;
+    std::uint32_t next_key_id_ = 1;
+    std::size_t key_capacity_ = 4;
+    std::string version_text_ = "TQ5862 V1.00";
+    std::uint8_t switch_byte_ = 0;
+    Block8 attention_data_{0x51, 0x54, 0x35, 0x38, 0x00, 0x01, 0x00, 0x00};
+    ControlRecord control_;
+
     OutputQueue out_;
 };
 
