@@ -65,8 +65,8 @@ inline constexpr const char* kDefaultCardFileName = "Card.set";
 inline constexpr const char* kIniFileName = "Wedgetap.ini";
 
 // Every setting of the main form that the INI file touches, plus the flags that shape the
-// dialogs. A default-constructed value holds the built-in defaults, except CsvFolder, which is
-// the program folder: use Defaults(folder).
+// dialogs. A default-constructed value holds the built-in defaults except CsvFolder, which is
+// the program folder: Defaults() sets it.
 struct AppSettings {
     tapwedge::CommSettings CommSettings;
     tapwedge::OutputItems OutputItems = tapwedge::OutputItems::Defaults();
@@ -78,6 +78,8 @@ struct AppSettings {
     std::uint8_t PollingStopped = 0;    // set from [PARAMETER] START by LoadSettings
     MenuVisibility Menu;
 
+    // The built-in defaults with the folder of the program file as CsvFolder.
+    static AppSettings Defaults();
     static AppSettings Defaults(const std::string& programFolder) {
         AppSettings s;
         s.OutputOptions.CsvFolder = programFolder;

@@ -88,8 +88,10 @@ void LoadSettings(AppSettings& settings, const std::string& fileName) {
     LoadSettings(settings, fileName, ProgramFolder());
 }
 
-void SaveSettings(const AppSettings& settings, int mask, const std::string& fileName,
-                  const std::string& programFolder) {
+namespace {
+
+void WriteSections(const AppSettings& settings, int mask, const std::string& fileName,
+                   const std::string& programFolder) {
     const std::string path = programFolder + fileName;
     ProfileFile ini = ProfileFile::Load(path);
     const OutputItems& items = settings.OutputItems;
@@ -131,8 +133,18 @@ void SaveSettings(const AppSettings& settings, int mask, const std::string& file
             ini.Write("COMUNICATION", "AUTHENTICATION", std::to_string(comm.AuthMethod));
         }
     }
-    // Failures are ignored: the settings in memory stay as they are.
     if (ini.Modified()) (void)ini.Save(path);
+}
+
+}  // namespace
+
+void SaveSettings(const AppSettings& settings, int mask, const std::string& fileName,
+                  const std::string& programFolder) {
+    // Failures are ignored: the settings in memory stay as they are, the old file stays whole.
+    try {
+        WriteSections(settings, mask, fileName, programFolder);
+    } catch (...) {
+    }
 }
 
 void SaveSettings(const AppSettings& settings, int mask, const std::string& fileName) {

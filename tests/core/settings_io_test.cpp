@@ -361,6 +361,7 @@ TEST(ProgramFolder, IsTheFolderOfTheRunningProgram) {
     EXPECT_EQ(folder.back(), '/');
     EXPECT_TRUE(IsExistingFolder(folder));
     EXPECT_TRUE(std::filesystem::exists(folder + "core_tests"));
+    EXPECT_EQ(AppSettings::Defaults().OutputOptions.CsvFolder, folder);
 }
 
 }  // namespace
