@@ -49,7 +49,8 @@ void DecodeEntry(DecodedEntry& entry, const std::uint8_t* e, std::int32_t keyId)
 
 int CardReadEngine::DecodeCardParams(const std::uint8_t* image, std::uint8_t uidOrder,
                                      std::int32_t keyId) {
-    for (int i = 0; i < 3; ++i) DecodeEntry(Entries[i], image + kEntryOffset + kEntrySize * i, keyId);
+    for (int i = 0; i < 3; ++i)
+        DecodeEntry(Entries[i], image + kEntryOffset + kEntrySize * i, keyId);
     UidNormalOrder = uidOrder;
     Width1 = image[kWidth1Offset];
     Width2 = image[kWidth2Offset];

@@ -39,7 +39,8 @@ FixedWidths FittedWidths(const CardReadEngine& engine) {
 
 // Writes the text right-aligned into width characters at out, '0' before it; a longer text
 // keeps its first width characters.
-void RightAlign(std::uint8_t* out, std::int32_t width, const std::uint8_t* text, std::int32_t length) {
+void RightAlign(std::uint8_t* out, std::int32_t width, const std::uint8_t* text,
+                std::int32_t length) {
     length = std::min(length, width);
     std::memset(out, '0', static_cast<std::size_t>(width - length));
     std::memcpy(out + (width - length), text, static_cast<std::size_t>(length));

@@ -191,7 +191,10 @@ TEST(GetAreaLengths, CharactersPerAreaOrTheWidths) {
 
 TEST(BytesToDecimal, BigEndianValueWithoutLeadingZeros) {
     const std::pair<Bytes, std::string> cases[] = {
-        {{}, ""}, {{0x07}, "7"}, {{0x00, 0x0A}, "10"}, {{0x01, 0x00, 0x00, 0x00, 0x00}, "4294967296"},
+        {{}, ""},
+        {{0x07}, "7"},
+        {{0x00, 0x0A}, "10"},
+        {{0x01, 0x00, 0x00, 0x00, 0x00}, "4294967296"},
     };
     for (const auto& [bytes, text] : cases) {
         std::uint8_t out[20] = {};
