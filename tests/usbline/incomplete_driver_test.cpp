@@ -9,27 +9,41 @@
 namespace usbline_test {
 namespace {
 
-TEST(IncompleteDriver, CountsAsNotLoadedAndIsUnloadedAgain) {
-    ASSERT_EQ(dlopen("libftd2xx.so", RTLD_NOW | RTLD_NOLOAD), nullptr);
-    {
-        UsbDll usb;
-        EXPECT_EQ(dlopen("libftd2xx.so", RTLD_NOW | RTLD_NOLOAD), nullptr)
-            << "the incomplete library is still loaded";
-        ExpectNotLoaded(usb);
-    }
+bool IsLoaded() {
+    void* driver = dlopen("libftd2xx.so", RTLD_NOW | RTLD_NOLOAD);
+    if (driver) dlclose(driver);
+    return driver != nullptr;
+}
 
-    // The library on the path is the incomplete fake, and it lists a device that the
-    // not-loaded object did not see.
+TEST(IncompleteDriver, CountsAsNotLoadedAndIsLetGoAgain) {
+    // The library on the path is the incomplete fake.
     void* driver = dlopen("libftd2xx.so", RTLD_NOW);
     ASSERT_NE(driver, nullptr) << dlerror();
     EXPECT_NE(dlsym(driver, "FT_ListDevices"), nullptr);
     EXPECT_EQ(dlsym(driver, "FT_W32_WaitCommEvent"), nullptr);
-    auto addDevice = reinterpret_cast<decltype(&FakeFtdiAddDevice)>(dlsym(driver, "FakeFtdiAddDevice"));
+    dlclose(driver);
+    // Some builds (sanitizers) make the loader keep the library; then unloading is not seen.
+    const bool unloadable = !IsLoaded();
+
+    {
+        UsbDll usb;
+        if (unloadable) {
+            EXPECT_FALSE(IsLoaded()) << "the incomplete library is still held";
+        }
+        ExpectNotLoaded(usb);
+    }
+
+    // The incomplete library lists a device that the not-loaded object does not see.
+    driver = dlopen("libftd2xx.so", RTLD_NOW);
+    ASSERT_NE(driver, nullptr);
+    auto addDevice =
+        reinterpret_cast<decltype(&FakeFtdiAddDevice)>(dlsym(driver, "FakeFtdiAddDevice"));
     ASSERT_NE(addDevice, nullptr);
     addDevice("QT58-V reader", "SN1", 0x1011);
     UsbDll usb;
     int locations[1] = {-7};
     EXPECT_EQ(usb.GetDeviceList(locations), -1);
+    EXPECT_EQ(locations[0], -7);
     dlclose(driver);
 }
 
