@@ -65,11 +65,10 @@ public:
         std::vector<std::uint8_t> got;
         const auto end = std::chrono::steady_clock::now() + limit;
         while (got.size() < count) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(
                 end - std::chrono::steady_clock::now());
-            if (left.count() <= 0) break;
             pollfd in{master_, POLLIN, 0};
-            if (poll(&in, 1, static_cast<int>(left.count())) <= 0) break;
+            if (poll(&in, 1, static_cast<int>(std::max<long long>(left.count(), 0))) <= 0) break;
             if (!(in.revents & POLLIN)) break;
             std::uint8_t buffer[512];
             const ssize_t n = read(master_, buffer, std::min(sizeof buffer, count - got.size()));
