@@ -1,5 +1,7 @@
 #include "core/settings.h"
 
+#include "core/program_folder.h"
+
 namespace tapwedge {
 
 TwAuthKeys CommSettings::DefaultReaderKeys() {
@@ -13,5 +15,7 @@ TwAuthKeys CommSettings::DefaultReaderKeys() {
     }
     return keys;
 }
+
+AppSettings AppSettings::Defaults() { return Defaults(ProgramFolder()); }
 
 }  // namespace tapwedge

@@ -1,6 +1,7 @@
 #pragma once
 // The program's settings as the main form holds them. Records keep their field order: the
 // dialogs take them by address. Defaults are the built-in values set before the INI file is read.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -52,5 +53,47 @@ struct OutputOptions {
     std::int32_t WaitTime = 0;        // ms after each key event; <= 0 = no wait
     std::int8_t ReplaceKey = 0;       // 0..3, index into the replacement key table
 };
+
+// Visibility of tray menu items that the INI file decides.
+struct MenuVisibility {
+    bool View = false;           // the raw data view item "View" and the separator after it
+    bool SettingsItems = true;   // output, card and communication settings items and their separator
+};
+
+inline constexpr std::size_t kCardFileNameMax = 255;  // characters (bytes) of CardFileName
+inline constexpr const char* kDefaultCardFileName = "Card.set";
+inline constexpr const char* kIniFileName = "Wedgetap.ini";
+
+// Every setting of the main form that the INI file touches, plus the flags that shape the
+// dialogs. A default-constructed value holds the built-in defaults except CsvFolder, which is
+// the program folder: Defaults() sets it.
+struct AppSettings {
+    tapwedge::CommSettings CommSettings;
+    tapwedge::OutputItems OutputItems = tapwedge::OutputItems::Defaults();
+    tapwedge::OutputOptions OutputOptions;
+    std::string CardFileName = kDefaultCardFileName;  // at most kCardFileNameMax characters
+    std::uint16_t CardDialogFlags = 0;  // 0x40 = SSFC reading offered; 0x80 = ISO15693 (menu adds)
+    std::int32_t CommDialogMode = 2;    // 0 = mutual authentication may be chosen; 2 = plain only
+    std::int32_t CardKeyId = 0xF0F0F0;  // replaced by reader initialisation
+    std::uint8_t PollingStopped = 0;    // set from [PARAMETER] START by LoadSettings
+    MenuVisibility Menu;
+
+    // The built-in defaults with the folder of the program file as CsvFolder.
+    static AppSettings Defaults();
+    static AppSettings Defaults(const std::string& programFolder) {
+        AppSettings s;
+        s.OutputOptions.CsvFolder = programFolder;
+        return s;
+    }
+};
+
+inline constexpr std::uint16_t kCardDialogSsfc = 0x40;
+inline constexpr std::uint16_t kCardDialogIso15693 = 0x80;
+
+// A ReplaceKey outside 0..3 (from an edited INI file) becomes 0; the form does this after the
+// card-parameter file has been read.
+inline void ClampReplaceKey(OutputOptions& options) {
+    if (options.ReplaceKey < 0 || options.ReplaceKey > 3) options.ReplaceKey = 0;
+}
 
 }  // namespace tapwedge

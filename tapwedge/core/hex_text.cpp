@@ -1,0 +1,33 @@
+#include "core/hex_text.h"
+
+#include <cstring>
+
+namespace tapwedge {
+namespace {
+
+int HexDigitValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+}  // namespace
+
+int ParseHexText(const char* text, std::uint8_t* out, int n) {
+    if (n <= 0) return 0;
+    const std::size_t limit = 2 * static_cast<std::size_t>(n);
+    const std::size_t count = text == nullptr ? 0 : ::strnlen(text, limit);
+    int written = 0;
+    for (std::size_t i = 0; i < count; i += 2) {
+        const int high = HexDigitValue(text[i]);
+        if (high < 0) return -1;
+        // For an odd count text[i + 1] is the terminating NUL, which counts as "0".
+        const int low = HexDigitValue(text[i + 1]);
+        out[written++] = static_cast<std::uint8_t>(high * 16 + (low < 0 ? 0 : low));
+    }
+    while (written < n) out[written++] = 0;
+    return 0;
+}
+
+}  // namespace tapwedge

@@ -1,0 +1,97 @@
+#include "core/param_file_cipher.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "core/des_block.h"
+#include "core/replace_file.h"
+
+namespace tapwedge {
+namespace {
+
+constexpr std::size_t kBlock = 8;
+constexpr std::uint8_t kPadByte = 0;
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+std::size_t PaddedLength(std::int32_t length) {
+    return (static_cast<std::size_t>(length) + kBlock - 1) / kBlock * kBlock;
+}
+
+}  // namespace
+
+ParamFileCipher::ParamFileCipher() {
+    // The default file key, written byte by byte at run time.
+    std::uint8_t value = 0x3A;
+    for (int i = 0; i < 8; ++i) {
+        Key[i] = value;
+        value = static_cast<std::uint8_t>(value * 5 + 0x47);
+    }
+    std::memcpy(CheckText, "CheckCod", sizeof CheckText);
+}
+
+std::int64_t ParamFileCipher::FileSize(std::int32_t length) {
+    return length < 0 ? -1 : static_cast<std::int64_t>(PaddedLength(length) + kBlock);
+}
+
+void ParamFileCipher::EncryptBlock(std::uint8_t block[8], std::uint8_t chain[8]) const {
+    for (std::size_t i = 0; i < kBlock; ++i) block[i] ^= chain[i];
+    DesBlock(false, block, block, Key);
+    std::memcpy(chain, block, kBlock);
+}
+
+void ParamFileCipher::DecryptBlock(std::uint8_t block[8], std::uint8_t chain[8]) const {
+    std::uint8_t cipher[8];
+    std::memcpy(cipher, block, kBlock);
+    DesBlock(true, block, block, Key);
+    for (std::size_t i = 0; i < kBlock; ++i) block[i] ^= chain[i];
+    std::memcpy(chain, cipher, kBlock);
+}
+
+int ParamFileCipher::ReadParamFile(std::uint8_t* destination, std::int32_t length,
+                                   const std::string& fileName) {
+    if (length < 0 || (length > 0 && destination == nullptr)) return -1;
+    File file(std::fopen(fileName.c_str(), "rb"));
+    if (!file) return -1;
+    struct stat st{};
+    if (::fstat(::fileno(file.get()), &st) != 0 || S_ISDIR(st.st_mode)) return -1;
+
+    const std::size_t padded = PaddedLength(length);
+    std::vector<std::uint8_t> plain(padded + kBlock);
+    if (std::fread(plain.data(), 1, plain.size(), file.get()) != plain.size()) return -2;
+    file.reset();
+
+    std::uint8_t chain[8] = {};
+    for (std::size_t at = 0; at < plain.size(); at += kBlock) DecryptBlock(&plain[at], chain);
+    if (std::memcmp(&plain[padded], CheckText, kBlock) != 0) return -10;
+    if (length > 0) std::memcpy(destination, plain.data(), static_cast<std::size_t>(length));
+    return 0;
+}
+
+int ParamFileCipher::WriteParamFile(const std::uint8_t* source, std::int32_t length,
+                                    const std::string& fileName) {
+    if (length < 0 || (length > 0 && source == nullptr)) return -1;
+    const std::size_t padded = PaddedLength(length);
+    std::vector<std::uint8_t> cipher(padded + kBlock, kPadByte);
+    if (length > 0) std::memcpy(cipher.data(), source, static_cast<std::size_t>(length));
+    std::memcpy(&cipher[padded], CheckText, kBlock);
+
+    std::uint8_t chain[8] = {};
+    for (std::size_t at = 0; at < cipher.size(); at += kBlock) EncryptBlock(&cipher[at], chain);
+
+    switch (ReplaceFileContents(fileName, cipher.data(), cipher.size())) {
+        case ReplaceFileResult::Ok: return 0;
+        case ReplaceFileResult::CreateFailed: return -1;
+        case ReplaceFileResult::WriteFailed: return -2;
+    }
+    return -1;
+}
+
+}  // namespace tapwedge

@@ -1,0 +1,187 @@
+#include "core/profile_file.h"
+
+#include <charconv>
+#include <fstream>
+#include <iterator>
+
+#include "core/replace_file.h"
+
+namespace tapwedge {
+namespace {
+
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+std::string_view Trim(std::string_view s) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!s.empty() && blank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && blank(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+        if (lower(a[i]) != lower(b[i])) return false;
+    }
+    return true;
+}
+
+// The section name of a "[NAME]" line, if it is one.
+std::optional<std::string_view> SectionName(std::string_view line) {
+    line = Trim(line);
+    if (line.size() < 2 || line.front() != '[') return std::nullopt;
+    const auto close = line.find(']');
+    if (close == std::string_view::npos) return std::nullopt;
+    return Trim(line.substr(1, close - 1));
+}
+
+bool IsComment(std::string_view line) {
+    line = Trim(line);
+    return !line.empty() && (line.front() == ';' || line.front() == '#');
+}
+
+}  // namespace
+
+std::optional<std::int32_t> ParseDecimal(std::string_view text) {
+    text = Trim(text);
+    if (!text.empty() && text.front() == '+') {
+        text.remove_prefix(1);
+        if (!text.empty() && text.front() == '-') return std::nullopt;
+    }
+    if (text.empty()) return std::nullopt;
+    std::int32_t value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+
+ProfileFile ProfileFile::Load(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return ProfileFile{};
+    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return FromText(text);
+}
+
+ProfileFile ProfileFile::FromText(std::string_view text) {
+    ProfileFile profile;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const auto newline = text.find('\n', pos);
+        std::string_view piece = text.substr(pos, newline == std::string_view::npos
+                                                      ? std::string_view::npos
+                                                      : newline - pos);
+        Line line;
+        if (newline != std::string_view::npos && !piece.empty() && piece.back() == '\r') {
+            piece.remove_suffix(1);
+            line.crlf = true;
+        }
+        line.text = std::string(piece);
+        profile.lines_.push_back(std::move(line));
+        if (newline == std::string_view::npos) {
+            profile.finalLineEnd_ = false;
+            break;
+        }
+        pos = newline + 1;
+    }
+    profile.useCrlf_ = !profile.lines_.empty() && profile.lines_.front().crlf;
+    return profile;
+}
+
+std::optional<ProfileFile::SectionRange> ProfileFile::FindSection(std::string_view section) const {
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        std::string_view text = lines_[i].text;
+        if (i == 0 && text.starts_with(kUtf8Bom)) text.remove_prefix(kUtf8Bom.size());
+        const auto name = SectionName(text);
+        if (!name || !EqualNoCase(*name, Trim(section))) continue;
+        std::size_t end = i + 1;
+        while (end < lines_.size() && !SectionName(lines_[end].text)) ++end;
+        return SectionRange{i, end};
+    }
+    return std::nullopt;
+}
+
+std::optional<std::size_t> ProfileFile::FindKey(const SectionRange& range,
+                                                std::string_view key) const {
+    for (std::size_t i = range.header + 1; i < range.end; ++i) {
+        const std::string_view text = lines_[i].text;
+        if (IsComment(text)) continue;
+        const auto equals = text.find('=');
+        if (equals == std::string_view::npos) continue;
+        if (EqualNoCase(Trim(text.substr(0, equals)), Trim(key))) return i;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> ProfileFile::Find(std::string_view section, std::string_view key) const {
+    const auto range = FindSection(section);
+    if (!range) return std::nullopt;
+    const auto index = FindKey(*range, key);
+    if (!index) return std::nullopt;
+    const std::string& text = lines_[*index].text;
+    return text.substr(text.find('=') + 1);
+}
+
+std::string ProfileFile::ReadString(std::string_view section, std::string_view key,
+                                    std::string_view defaultText) const {
+    auto value = Find(section, key);
+    return value ? std::move(*value) : std::string(defaultText);
+}
+
+std::int32_t ProfileFile::ReadInteger(std::string_view section, std::string_view key,
+                                      std::int32_t defaultValue) const {
+    const auto value = Find(section, key);
+    if (!value) return defaultValue;
+    return ParseDecimal(*value).value_or(defaultValue);
+}
+
+void ProfileFile::Write(std::string_view section, std::string_view key, std::string_view value) {
+    value = value.substr(0, value.find_first_of("\r\n"));
+    const auto range = FindSection(section);
+    if (range) {
+        if (const auto index = FindKey(*range, key)) {
+            Line& line = lines_[*index];
+            // Keep the key as the file spells it; only the value changes.
+            std::string text = line.text.substr(0, line.text.find('=') + 1);
+            text.append(value);
+            if (text != line.text) {
+                line.text = std::move(text);
+                modified_ = true;
+            }
+            return;
+        }
+        // After the section's last non-blank line, so that blank lines stay before the next one.
+        std::size_t at = range->end;
+        while (at > range->header + 1 && Trim(lines_[at - 1].text).empty()) --at;
+        if (at == lines_.size()) EndLastLine();
+        lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at),
+                      Line{std::string(key) + "=" + std::string(value), useCrlf_});
+        modified_ = true;
+        return;
+    }
+    EndLastLine();
+    lines_.push_back(Line{"[" + std::string(section) + "]", useCrlf_});
+    lines_.push_back(Line{std::string(key) + "=" + std::string(value), useCrlf_});
+    modified_ = true;
+}
+
+void ProfileFile::EndLastLine() {
+    if (!finalLineEnd_ && !lines_.empty()) lines_.back().crlf = useCrlf_;
+    finalLineEnd_ = true;
+}
+
+std::string ProfileFile::Text() const {
+    std::string text;
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        text += lines_[i].text;
+        if (i + 1 < lines_.size() || finalLineEnd_) text += lines_[i].crlf ? "\r\n" : "\n";
+    }
+    return text;
+}
+
+bool ProfileFile::Save(const std::string& path) const {
+    const std::string text = Text();
+    return ReplaceFileContents(path, text.data(), text.size()) == ReplaceFileResult::Ok;
+}
+
+}  // namespace tapwedge

@@ -1,0 +1,29 @@
+#pragma once
+// Reading and writing the settings of the INI file ("Wedgetap.ini" in the program folder).
+#include <string>
+
+#include "core/settings.h"
+
+namespace tapwedge {
+
+// Section mask of SaveSettings.
+inline constexpr int kSaveOutputSettings = 0x1;  // [PARAMETER1], [PARAMETER2], [CARDID], [PARAMETER]
+inline constexpr int kSaveCardFile = 0x2;        // [CARD] FILE
+inline constexpr int kSaveCommunication = 0x4;   // [COMUNICATION] (and [CARD] FILE)
+
+// Reads fileName in the program folder into settings. A missing file, section or key leaves the
+// default of that key; nothing is reported.
+void LoadSettings(AppSettings& settings, const std::string& fileName);
+// The same with programFolder (ending with '/') standing for the program folder, which is also
+// the fall-back CSV folder.
+void LoadSettings(AppSettings& settings, const std::string& fileName,
+                  const std::string& programFolder);
+
+// Writes the sections of mask into fileName in the program folder. Only the keys written change;
+// every other line of the file stays. The file is replaced whole, so a failed write leaves the
+// previous file; failures are ignored. Nothing is written when no value changed.
+void SaveSettings(const AppSettings& settings, int mask, const std::string& fileName);
+void SaveSettings(const AppSettings& settings, int mask, const std::string& fileName,
+                  const std::string& programFolder);
+
+}  // namespace tapwedge

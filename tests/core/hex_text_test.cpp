@@ -1,0 +1,45 @@
+#include "core/hex_text.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <iterator>
+#include <vector>
+
+namespace tapwedge {
+namespace {
+
+struct HexCase {
+    const char* text;
+    int n;
+    int result;
+    std::vector<int> bytes;  // expected out[0..n-1]; -1 = left as it was (0xEE)
+};
+
+TEST(ParseHexText, ConvertsPairsPadsAndStopsAtInvalidHighNibble) {
+    const HexCase cases[] = {
+        {"ABC", 2, 0, {0xAB, 0xC0}},
+        {"1", 2, 0, {0x10, 0x00}},
+        {"AZ", 1, 0, {0xA0}},           // invalid second character counts as 0
+        {"abcdef", 3, 0, {0xAB, 0xCD, 0xEF}},
+        {"0123456789", 2, 0, {0x01, 0x23}},  // at most 2n characters are taken
+        {"", 3, 0, {0, 0, 0}},
+        {"G1", 2, -1, {-1, -1}},         // nothing written
+        {"12Z4", 3, -1, {0x12, -1, -1}},  // bytes before the fault stay
+        {"12 4", 2, -1, {0x12, -1}},
+        {"A", 1, 0, {0xA0}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        std::uint8_t out[8];
+        std::fill(std::begin(out), std::end(out), 0xEE);
+        EXPECT_EQ(ParseHexText(c.text, out, c.n), c.result);
+        for (int i = 0; i < c.n; ++i) {
+            EXPECT_EQ(out[i], c.bytes[i] < 0 ? 0xEE : c.bytes[i]) << "byte " << i;
+        }
+        EXPECT_EQ(out[c.n], 0xEE) << "wrote past n bytes";
+    }
+}
+
+}  // namespace
+}  // namespace tapwedge
