@@ -244,6 +244,13 @@ Response ReaderSim::Dispatch(const Bytes& command) {
     case 0x78: return OnChangeId(command);
     case 0x62: case 0x54: case 0x68: case 0x6A: case 0x6C: case 0xFE: case 0x7A:
         return OnControl(command);
+    case 0x00: case 0x02: case 0x04: case 0x06: case 0x08: case 0x0A: case 0x0C: case 0x10: case 0x12:
+    case 0x14: case 0x16: case 0x26: case 0x28:
+        return OnFelica(command);
+    case 0xC0: case 0xC2: case 0xC4: case 0xC6: case 0xC8: case 0xCA: case 0xCC: case 0xCE: case 0xD0:
+    case 0xD2: case 0xD6: case 0xD8: case 0xDA:
+        return OnMifare(command);
+    case 0x4C: return OnIso15693(command);
     default: return Response::Of({0x7F});  // a command this reader does not know
     }
 }
@@ -277,8 +284,4 @@ void ReaderSim::Emit(const Fault& fault, const std::optional<Bytes>& reply, Cloc
     }
 }
 
-}  // namespace tapwedge::sim
-
-namespace tapwedge::sim {
-void ReaderSim::ResetField() {}
 }  // namespace tapwedge::sim

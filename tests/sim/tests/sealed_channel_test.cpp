@@ -161,6 +161,18 @@ TEST(SimSealed, MutualAuthenticationThenSealedExchangesWithCounter) {
     rig.host.counter = 65535;
     rig.host.SendSealed(0x6C, {});
     EXPECT_EQ(rig.host.Read().counter, 0);
+
+    // A sealed poll that waits is answered, sealed, when the card arrives.
+    rig.host.counter = 7;
+    rig.host.SendSealed(0x00, {0x00, 0x03, 0x00, 0x00, 0x01});
+    EXPECT_TRUE(rig.line.ReadReplyData(100ms).empty());
+    FelicaCard card;
+    rig.sim.AddCard(card);
+    auto poll = rig.host.Read();
+    EXPECT_TRUE(poll.mac_ok);
+    EXPECT_EQ(poll.code, 0x01);
+    EXPECT_EQ(poll.counter, 8);
+    EXPECT_EQ(Bytes(poll.params.begin(), poll.params.begin() + 8), B(card.idm));
 }
 
 TEST(SimSealed, FaultsOfTheSealedChannel) {

@@ -24,6 +24,9 @@
 //   The reader: SetReaderKeys (ID and keys the host must know), SetMutualAuthStatus(16),
 //   SetPasswordDisabled(true), SetCommandStatus(0x68, 3), SetVersionText("TQ5862"),
 //   Session() (authenticated, encrypted, session key, counter), KeyStore(), Control().
+//   Cards: int h = sim.AddCard(FelicaCard{...}); sim.TakeAway(h); sim.PutBack(h);
+//     sim.Felica(h)->services[0].blocks (written data); MifareCard::Classic(uid); Iso15693Card.
+//     A poll or search with the wait byte set is answered when a card arrives.
 // All members are thread-safe; output leaves on the simulator's own sender thread, so the host
 // may write from any thread (also from inside the fake D2XX peer callback) without blocking.
 #include <chrono>
@@ -34,8 +37,10 @@
 #include <mutex>
 #include <condition_variable>
 #include <optional>
+#include <variant>
 #include <vector>
 
+#include "reader_sim/cards.h"
 #include "reader_sim/frames.h"
 #include "reader_sim/link.h"
 #include "reader_sim/output_queue.h"
@@ -134,6 +139,20 @@ public:
     void SetAttentionData(Block8 data);
     ControlRecord Control() const;
 
+    // --- cards in the field ---
+    int AddCard(FelicaCard card);   // put into the field; returns the card's handle
+    int AddCard(MifareCard card);
+    int AddCard(Iso15693Card card);
+    void TakeAway(int handle);      // leaves the field (halt, quiet and authentication end)
+    void PutBack(int handle);       // comes back; answers a waiting poll
+    void RemoveAllCards();
+    std::optional<FelicaCard> Felica(int handle) const;
+    std::optional<MifareCard> Mifare(int handle) const;
+    std::optional<Iso15693Card> Iso15693(int handle) const;
+    bool InField(int handle) const;
+    // The reader's Mifare key slots (also set by command 0xD2); FF x 6 for both keys by default.
+    void SetMifareKeys(std::uint8_t number, std::array<std::uint8_t, 6> key_a, std::array<std::uint8_t, 6> key_b);
+
     // --- the record ---
     std::vector<HostFrame> Frames() const;
     std::vector<HostFrame> Commands() const;  // only the Command frames
@@ -169,6 +188,24 @@ private:
         SealContext seal;
     };
 
+    struct FieldCard {
+        int handle = 0;
+        bool in_field = true;
+        bool halted = false;  // Mifare
+        bool quiet = false;   // ISO15693
+        std::variant<FelicaCard, MifareCard, Iso15693Card> card;
+    };
+    struct FelicaSession {  // after card authentication
+        int handle = 0;
+        std::vector<std::uint16_t> services;
+    };
+    struct MifareSelection {
+        int handle = 0;
+        std::optional<std::size_t> sector;  // authenticated sector
+        std::optional<std::int32_t> value;  // value operations' transfer buffer
+    };
+    using MifareKeys = std::pair<std::array<std::uint8_t, 6>, std::array<std::uint8_t, 6>>;
+
     // All private members run with mu_ held.
     void OnFrame(ParsedHostFrame&& frame);
     void OnCommand(HostFrame& record);
@@ -193,6 +230,26 @@ private:
     // Control (control_commands.cpp).
     Response OnControl(const Bytes& command);
     void ResetField();
+    int AddFieldCard(FieldCard card);
+    FieldCard* Find(int handle);
+    void AnswerWaiting();
+    // FeliCa (felica_commands.cpp).
+    Response OnFelica(const Bytes& command);
+    FelicaCard* FelicaInField(const Bytes& command, std::size_t idm_at);
+    Response OnPoll(const Bytes& command);
+    Response OnFelicaBlocks(const Bytes& command);
+    Response OnFelicaAuthBlocks(const Bytes& command);
+    Response OnFelicaSBlocks(const Bytes& command);
+    Response OnFelicaInquiry(const Bytes& command);
+    Response OnFelicaCardAuth(const Bytes& command);
+    // Mifare and SLE55R (mifare_commands.cpp).
+    Response OnMifare(const Bytes& command);
+    Response OnMifareSearch(const Bytes& command);
+    Response OnSle55rPage(const Bytes& command);
+    MifareCard* SelectedMifare();
+    // ISO15693 pass-through (iso15693_commands.cpp).
+    Response OnIso15693(const Bytes& command);
+    Bytes Iso15693Request(const Bytes& frame);
     void Emit(const Fault& fault, const std::optional<Bytes>& reply, Clock::time_point now);
     std::optional<Fault> TakeFault(std::uint8_t code);
 
@@ -225,6 +282,12 @@ private:
     std::uint8_t switch_byte_ = 0;
     Block8 attention_data_{0x51, 0x54, 0x35, 0x38, 0x00, 0x01, 0x00, 0x00};
     ControlRecord control_;
+
+    std::vector<FieldCard> cards_;
+    int next_handle_ = 1;
+    std::optional<FelicaSession> felica_session_;
+    std::optional<MifareSelection> mifare_;
+    std::map<std::uint8_t, MifareKeys> mifare_keys_;
 
     OutputQueue out_;
 };
