@@ -18,14 +18,15 @@ std::uint16_t Counter(const std::uint8_t block[8]) {
 
 std::int32_t SealCommand(CFEncrypt& des, std::uint8_t seal[kSealBufferSize],
                          const std::uint8_t* command, const std::uint8_t sessionBlock[8],
-                         const std::uint8_t key[8]) {
+                         const std::uint8_t key[8], int* sealedLength) {
     const int length = command[0];
     if (length < 2 || length > kMaxSealableCommand) return TW_ERR_PARAM;
     seal[0] = static_cast<std::uint8_t>(length + kSessionBlockSize);
     seal[1] = command[1];
     std::memcpy(seal + 2, sessionBlock, kSessionBlockSize);
     std::memcpy(seal + 2 + kSessionBlockSize, command + 2, static_cast<std::size_t>(length - 2));
-    return des.SealMessage(seal, seal, key);
+    *sealedLength = des.SealMessage(seal, seal, key);
+    return TW_OK;
 }
 
 std::int32_t OpenReply(CFEncrypt& des, std::uint8_t opened[kSealBufferSize],

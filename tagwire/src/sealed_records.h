@@ -12,11 +12,11 @@ constexpr int kSealBufferSize = 256;
 constexpr int kMaxSealableCommand = 234;
 
 // Seals the command [L][code][L - 2 parameters] as [L + 8][code][sessionBlock][parameters] into
-// `seal`. Returns the sealed length s (the frame data are seal[1 .. s - 1]), or TW_ERR_PARAM
-// when L is below 2 (no code) or above kMaxSealableCommand.
+// `seal`; *sealedLength = s, the frame data being seal[1 .. s - 1]. TW_OK, or TW_ERR_PARAM when
+// L is below 2 (no code) or above kMaxSealableCommand (nothing written then).
 std::int32_t SealCommand(CFEncrypt& des, std::uint8_t seal[kSealBufferSize],
                          const std::uint8_t* command, const std::uint8_t sessionBlock[8],
-                         const std::uint8_t key[8]);
+                         const std::uint8_t key[8], int* sealedLength);
 
 // Opens a reply record [LEN + 1][code][ciphertext][MAC] into `opened`:
 // [LEN + 1 - 8][code][session block][parameters]. TW_OK, TW_ERR_PLAIN_REPLY when the record is

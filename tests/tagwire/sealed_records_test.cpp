@@ -40,9 +40,11 @@ TEST(SealCommand, FrameDataLengthsAndBytesMatchLibcrypto) {
         const Bytes expected = sealed_oracle::Seal(plain, kSessionKey);
 
         std::uint8_t seal[kSealBufferSize];
-        const std::int32_t length =
-            SealCommand(des, seal, c.command.data(), kSessionBlock, kSessionKey.data());
-        ASSERT_EQ(length, static_cast<std::int32_t>(c.frameData + 1));
+        int length = 0;
+        ASSERT_EQ(SealCommand(des, seal, c.command.data(), kSessionBlock, kSessionKey.data(),
+                              &length),
+                  TW_OK);
+        ASSERT_EQ(length, static_cast<int>(c.frameData + 1));
         EXPECT_EQ(seal[1], c.command[1]) << "the code travels plain";
         EXPECT_EQ(Bytes(seal, seal + length), expected);
     }
@@ -55,8 +57,11 @@ TEST(SealCommand, RefusesCommandsThatCannotBeSealed) {
         Bytes command(256, 0x33);
         command[0] = static_cast<std::uint8_t>(length);
         std::uint8_t seal[kSealBufferSize] = {};
-        EXPECT_EQ(SealCommand(des, seal, command.data(), kSessionBlock, kSessionKey.data()),
+        int sealedLength = -7;
+        EXPECT_EQ(SealCommand(des, seal, command.data(), kSessionBlock, kSessionKey.data(),
+                              &sealedLength),
                   TW_ERR_PARAM);
+        EXPECT_EQ(sealedLength, -7);
     }
 }
 
