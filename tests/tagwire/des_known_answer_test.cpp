@@ -79,7 +79,8 @@ TEST(DesKnownAnswer, TwoKeyTripleDesInEncryptDecryptEncryptOrder) {
         Block out{};
         EXPECT_EQ(des.TripleDesEncryptBlock(out.data(), plaintext.data(), k1.data(), k2.data()), 0);
         EXPECT_EQ(out, ciphertext);
-        EXPECT_EQ(des.TripleDesDecryptBlock(out.data(), ciphertext.data(), k1.data(), k2.data()), 0);
+        EXPECT_EQ(des.TripleDesDecryptBlock(out.data(), ciphertext.data(), k1.data(), k2.data()),
+                  0);
         EXPECT_EQ(out, plaintext);
     }
 }

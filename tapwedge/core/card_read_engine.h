@@ -1,0 +1,72 @@
+#pragma once
+// The card-read engine: the three card entries decoded from the card-parameter image, and what
+// the read paths and the text formatting take from them.
+#include <cstdint>
+#include <memory>
+
+namespace tapwedge {
+
+class Iso15693Helper;
+
+// ORed into a reader library status that a read passes up, so that every such result is negative.
+inline constexpr std::int32_t CARD_ERROR_FLAG = static_cast<std::int32_t>(0x80000000u);
+
+// Bits of an entry's kind word.
+inline constexpr std::uint16_t kKindInUse = 0x8000;
+inline constexpr std::uint16_t kKindReadData = 0x0001;  // read the data segments, not only the ID
+inline constexpr std::uint16_t kKindSsfc = 0x0020;      // FeliCa: one S read of three blocks
+
+enum class CardFamily { None, Felica, Mifare, Iso15693 };
+
+// The in-use bit and the family bits are always judged together; family bits 0x80 name no family.
+constexpr CardFamily FamilyOf(std::uint16_t kind) {
+    switch (kind & 0x80C0) {
+    case 0x8000: return CardFamily::Felica;
+    case 0x8040: return CardFamily::Mifare;
+    case 0x80C0: return CardFamily::Iso15693;
+    default: return CardFamily::None;
+    }
+}
+
+// 2 hexadecimal, 3 three decimal digits per byte, 4 one decimal number, anything else raw bytes.
+constexpr int OutputCodeOf(std::uint16_t kind) { return (kind >> 8) & 7; }
+
+// One card entry as the read paths use it.
+struct DecodedEntry {
+    std::uint16_t Kind = 0;
+    std::uint16_t SystemCode = 0;         // FeliCa polling system code
+    std::uint8_t Afi = 0;                 // ISO15693: application family identifier, 0 = none
+    std::uint8_t BlockConfig = 0;         // ISO15693: block size and read command choice
+    std::uint16_t ServiceCode = 0;        // FeliCa: service of segment 0 and of the S read
+    std::uint16_t SecondServiceCode = 0;  // FeliCa plain read: service of segment 1, 0 = same
+    std::int32_t KeyId = 0;               // card key ID of the FeliCa card authentication
+    std::uint8_t Block[2] = {};           // per segment: first block (SSFC: block index 0..2)
+    std::uint8_t Start[2] = {};           // per segment: offset inside the first block, 0..15
+    std::uint8_t Length[2] = {};          // per segment: bytes, 0..64; 0 = no such segment
+};
+
+class CardReadEngine {
+public:
+    static constexpr int kImageSize = 244;                 // bytes of a card-parameter image
+    static constexpr std::int32_t kUnsetKeyId = 0xF0F0F0;  // key ID before the first decode
+
+    DecodedEntry Entries[3];
+    std::unique_ptr<Iso15693Helper> Iso15693;  // request object of the ISO15693 path
+    std::int32_t Width1 = 0;                   // fixed width of data area 1; 0 = no fixed widths
+    std::int32_t Width2 = 0;                   // fixed width of data area 2
+    std::uint8_t UidNormalOrder = 0;           // 0: Mifare and ISO15693 UIDs are reversed
+    std::int32_t MatchedEntry = 0;             // entry of the last positive read result
+
+    CardReadEngine();
+    ~CardReadEngine();
+    CardReadEngine(const CardReadEngine&) = delete;
+    CardReadEngine& operator=(const CardReadEngine&) = delete;
+
+    // Decodes the three entries and the widths of a card-parameter image (kImageSize bytes).
+    // Returns 0.
+    int DecodeCardParams(const std::uint8_t* image, std::uint8_t uidOrder, std::int32_t keyId);
+
+    void SetUidNormalOrder(std::uint8_t value);
+};
+
+}  // namespace tapwedge
