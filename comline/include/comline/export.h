@@ -1,0 +1,2 @@
+#pragma once
+#define COMLINE_EXPORT __attribute__((visibility("default")))

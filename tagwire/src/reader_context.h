@@ -1,0 +1,103 @@
+#pragma once
+// The library's single reader context: line parameters, the link layer's receive and wait state,
+// the encrypted channel's state, and the two transports and the DES work area it owns.
+#include <atomic>
+#include <cstdint>
+
+#include "atomic_bytes.h"
+#include "usbline/comm_types.h"
+#include "wait_signal.h"
+
+class CFEncrypt;
+class CommDll;
+class UsbDll;
+
+constexpr int kRxAreaSize = 300;
+
+// Receive states (RxState).
+enum : std::int32_t {
+    kRxIdle = 0,
+    kRxPreamble2 = 1,
+    kRxStart = 2,
+    kRxLen = 3,
+    kRxLcs = 4,
+    kRxData = 5,
+    kRxDcs = 6,
+    kRxPostamble = 7,
+    kRxComplete = 16,
+    kRxBadPostamble = 17,
+    kRxAckLcs = 256,
+    kRxAckPostamble = 257,
+    kRxNackLcs = 512,
+    kRxNack = 513,
+};
+
+// Wait states (WaitState).
+enum : std::int32_t { kWaitIdle = 0, kWaitWaiting = 1, kWaitCancelled = 2 };
+
+// Response time-out of a wait without end.
+constexpr std::int32_t kTimeoutNoEnd = 0x7FFFFFFF;
+constexpr std::int32_t kDefaultTimeout = 2000;
+
+struct ReaderContext {
+    ReaderContext();
+    ~ReaderContext();
+    ReaderContext(const ReaderContext&) = delete;
+    ReaderContext& operator=(const ReaderContext&) = delete;
+
+    CFEncrypt* Des;
+    COMMPR Line;  // Port 0 = USB, 1..255 = COM port: the transport of every exchange
+    // Written by the receive thread, read by the caller's thread once RxState says complete.
+    AtomicBytes<kRxAreaSize> RxFrame;  // last data frame: [0] = LEN + 1, [1..LEN] = data
+    // Receive thread only.
+    std::int32_t RxChecksum = 0;
+    std::int32_t RxIndex = 0;
+    std::int32_t RxLength = 0;
+    std::atomic<std::int32_t> RxState{kRxIdle};
+    AtomicBytes<kRxAreaSize> RxLog;  // raw bytes received since the last send
+    std::uint8_t LastSent[kRxAreaSize] = {};
+    std::atomic<std::uint32_t> RxLogCount{0};
+    std::atomic<std::int32_t> WaitState{kWaitIdle};
+    std::uint8_t Encrypted = 0;
+    std::atomic<std::uint8_t> Authenticated{0};  // a cancel from another thread reads it
+    std::uint8_t SessionBlock[8] = {};
+    std::uint8_t SessionKey[8] = {};
+    UsbDll* Usb;
+    CommDll* Com;
+    std::int32_t Timeout = kDefaultTimeout;
+    std::atomic<std::uint8_t> AckReceived{0};
+
+    // The frame being received, published to RxFrame when it is complete, so that RxFrame
+    // always holds a whole frame (receive thread only).
+    std::uint8_t RxStage[256] = {};
+    // Wakes a waiting thread when bytes were fed.
+    WaitSignal RxSignal;
+
+    // Transport binding (transport_binding.cpp).
+    std::int32_t OpenTransport(std::int32_t port, std::int32_t baud);
+    std::int32_t CloseTransport();
+    std::int32_t GetUsbDeviceName(char* description, char* serialNumber, std::int32_t index);
+    std::int32_t GetUsbDeviceList(std::int32_t* locations);
+    std::int32_t OpenUsbTransport(const char* serialNumber, std::int32_t port, std::int32_t baud);
+    // Writes through the transport that the Port of Line selects; failures are not reported.
+    void WriteLine(const std::uint8_t* bytes, std::uint32_t count);
+    static void HandleUsbReceive(void* context, void* sender, std::uint32_t count);
+    static void HandleComReceive(void* context, void* sender, std::uint32_t count);
+};
+
+// Library-wide open state: 0 no context, 10 context for USB enumeration only, 1 open,
+// -1 an open or close in progress.
+enum : std::int32_t {
+    kOpenNone = 0,
+    kOpenEnumeration = 10,
+    kOpenOpen = 1,
+    kOpenInTransition = -1,
+};
+extern std::atomic<std::int32_t> OpenState;
+extern std::atomic<ReaderContext*> ContextPtr;
+
+// Deletes a context that is no longer ContextPtr. While a wait runs (on this thread, further
+// out in the call stack) the context may still be in use there: it is kept until no wait runs.
+void DiscardContext(ReaderContext* context);
+// Deletes the contexts kept by DiscardContext once no wait runs; called by the open exports.
+void CollectDiscardedContexts();

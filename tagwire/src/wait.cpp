@@ -1,0 +1,92 @@
+// Waiting for the reader while the program keeps processing its messages.
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <exception>
+#include <limits>
+
+#include "link_layer.h"
+#include "platform/clock.h"
+#include "platform/exception_handler.h"
+#include "platform/message_pump.h"
+#include "tagwire/tagwire.h"
+
+namespace {
+
+// Between two message pumps a wait sleeps this long at most (less when the receiver feeds
+// bytes), so that the program stays responsive and an idle wait costs almost no CPU.
+constexpr std::chrono::microseconds kPumpInterval{1000};
+constexpr std::int64_t kAckLimitMs = 500;
+
+// Waits running on the exports' thread, counted so that a context closed from a message handler
+// inside a wait is kept until that wait has returned.
+thread_local int t_waitDepth = 0;
+
+class WaitScope {
+public:
+    WaitScope() { ++t_waitDepth; }
+    ~WaitScope() { --t_waitDepth; }
+    WaitScope(const WaitScope&) = delete;
+    WaitScope& operator=(const WaitScope&) = delete;
+};
+
+// The program's messages, as its own event loop would process them: an exception a handler
+// raises is reported and the wait goes on.
+void PumpMessages() {
+    try {
+        platform::ProcessMessages();
+    } catch (...) {
+        platform::HandleException(nullptr, std::current_exception());
+    }
+}
+
+std::int32_t EndWait(ReaderContext& context, std::int32_t status) {
+    context.WaitState.store(kWaitIdle, std::memory_order_release);
+    context.RxState.store(kRxIdle, std::memory_order_release);
+    return status;
+}
+
+}  // namespace
+
+bool WaitInProgress() { return t_waitDepth > 0; }
+
+std::int32_t WaitResponse(ReaderContext& context, std::int32_t timeout) {
+    WaitScope scope;
+    const std::uint32_t start = platform::TickCount();
+    std::int32_t expected = kWaitCancelled;
+    if (context.WaitState.compare_exchange_strong(expected, kWaitIdle)) return TW_ERR_CANCELLED;
+    context.WaitState.store(kWaitWaiting, std::memory_order_release);
+
+    std::int64_t limit = kAckLimitMs;
+    for (;;) {
+        const std::uint64_t seen = context.RxSignal.Generation();
+        if (platform::TickDiff(platform::TickCount(), start) >= limit) break;
+        const std::int32_t state = context.RxState.load(std::memory_order_acquire);
+        if (state == kRxComplete) return EndWait(context, TW_OK);
+        if (state == kRxNack) return EndWait(context, TW_ERR_NACK);
+        if (context.AckReceived.exchange(0, std::memory_order_acq_rel) != 0) {
+            // The reply is due within timeout - 500 ms of the start; a wait without end has none.
+            limit = timeout == kTimeoutNoEnd ? std::numeric_limits<std::int64_t>::max()
+                                             : static_cast<std::int64_t>(timeout) - kAckLimitMs;
+        }
+        if (context.WaitState.load(std::memory_order_acquire) != kWaitWaiting) {
+            return EndWait(context, TW_ERR_CANCELLED);
+        }
+        PumpMessages();
+        context.RxSignal.SleepUntilChanged(seen, kPumpInterval);
+    }
+    return EndWait(context, TW_ERR_TIMEOUT);
+}
+
+void PumpDelay(std::uint32_t ms) {
+    WaitScope scope;
+    const std::uint32_t start = platform::TickCount();
+    while (platform::TickDiff(platform::TickCount(), start) < static_cast<std::int64_t>(ms)) {
+        PumpMessages();
+        const std::int64_t left =
+            static_cast<std::int64_t>(ms) - platform::TickDiff(platform::TickCount(), start);
+        if (left > 0) {
+            platform::SleepMs(static_cast<std::uint32_t>(std::min<std::int64_t>(left, 1)));
+        }
+    }
+}
