@@ -31,8 +31,11 @@ struct D2xxAttachment::Gate {
 D2xxAttachment::D2xxAttachment(ReaderSim& sim, std::string description, std::string serial,
                                std::uint32_t location)
     : sim_(sim), description_(std::move(description)), serial_(std::move(serial)), location_(location) {
-    std::lock_guard lock(mu_);
-    Plug();
+    {
+        std::lock_guard lock(mu_);
+        Plug();
+    }
+    // Outside mu_: the output thread delivers under the link lock and then takes mu_.
     sim_.SetLink(this);
 }
 
