@@ -22,6 +22,20 @@ public:
     int TripleDesDecryptBlock(std::uint8_t out[8], const std::uint8_t in[8],
                               const std::uint8_t key1[8], const std::uint8_t key2[8]);
 
+    // Sealed channel (seal_message.cpp): DES-CBC with a zero initial vector under `key`, and
+    // the MAC E(P1 ^ P2 ^ ... ^ Pk ^ Ck). Use MacBits, BlockBits, ChainBits, Key2Bits, Schedule2.
+    //
+    // Seals the plaintext src = [n][code][n - 2 bytes] (n from 10 to 242) into dest (may be
+    // src): [n' + 8][code][C1 .. Ck][MAC], n' = n rounded up so that n' - 2 is a multiple of 8,
+    // the gap zero-filled; dest receives n' + 8 bytes (at most 250). Returns n' + 8, or -1 when
+    // n is below 10 or the sealed message would not fit its one-byte length.
+    int SealMessage(std::uint8_t* dest, const std::uint8_t* src, const std::uint8_t key[8]);
+    // Opens the sealed record src = [s][code][C1 .. Ck][MAC] into dest: [s - 8][code][P1 .. Pk]
+    // (dest receives s - 8 bytes). Returns 0, -1 when src is no sealed record (s below 18, or
+    // the ciphertext no whole number of blocks; dest untouched), -2 when the MAC does not match
+    // (dest keeps the decrypted bytes).
+    int OpenMessage(std::uint8_t* dest, const std::uint8_t* src, const std::uint8_t key[8]);
+
     // One DES block operation over 64 bit-bytes; direction 0 encrypts, 1 decrypts; out may be in.
     // Uses the process-wide working storage: one operation at a time in the process.
     static void DesCrypt(int direction, std::uint8_t out[64], const std::uint8_t in[64],

@@ -1,0 +1,51 @@
+#pragma once
+// A private Xvfb server on a free display number with the Japanese keyboard layout, and an X
+// client window that records the characters typed into it.
+#include <X11/Xlib.h>
+
+#include <string>
+#include <sys/types.h>
+
+namespace tapwedge_test {
+
+class XvfbDisplay {
+public:
+    // Starts Xvfb (-displayfd picks the number) and loads the layout with setxkbmap.
+    // Ok() is false and Error() says why when either fails.
+    explicit XvfbDisplay(const char* layout = "jp");
+    ~XvfbDisplay();
+    XvfbDisplay(const XvfbDisplay&) = delete;
+    XvfbDisplay& operator=(const XvfbDisplay&) = delete;
+
+    bool Ok() const { return error_.empty(); }
+    const std::string& Error() const { return error_; }
+    const std::string& Name() const { return name_; }  // ":N"
+
+private:
+    pid_t server_ = -1;
+    std::string name_;
+    std::string error_;
+};
+
+class XKeyRecorder {
+public:
+    explicit XKeyRecorder(const std::string& display);  // mapped, focused window
+    ~XKeyRecorder();
+    XKeyRecorder(const XKeyRecorder&) = delete;
+    XKeyRecorder& operator=(const XKeyRecorder&) = delete;
+
+    bool Ok() const { return window_ != 0; }
+    void SetNumLock(bool on);
+    bool NumLockOn();
+    // Characters of the key presses received, until `count` have come or timeoutMs passed;
+    // then whatever else has already arrived.
+    std::string Receive(std::size_t count, int timeoutMs = 5000);
+
+private:
+    void Drain(std::string& text);
+
+    Display* display_ = nullptr;
+    Window window_ = 0;
+};
+
+}  // namespace tapwedge_test
