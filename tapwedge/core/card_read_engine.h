@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "core/card_records.h"
+
 namespace tapwedge {
 
 class Iso15693Helper;
@@ -15,6 +17,21 @@ inline constexpr std::int32_t CARD_ERROR_FLAG = static_cast<std::int32_t>(0x8000
 inline constexpr std::uint16_t kKindInUse = 0x8000;
 inline constexpr std::uint16_t kKindReadData = 0x0001;  // read the data segments, not only the ID
 inline constexpr std::uint16_t kKindSsfc = 0x0020;      // FeliCa: one S read of three blocks
+
+// Kind bits of a Mifare entry.
+inline constexpr std::uint16_t kKindMifareUidSize = 0x0006;  // expected UID size class, 0 = any
+inline constexpr std::uint16_t kKindMifarePages = 0x0008;    // with kKindReadData: SLE55R pages
+inline constexpr std::uint16_t kKindMifareKeyType = 0x0030;  // 0 key A, 1 key B, 2 none
+
+// Results of the read paths besides a byte count, 0 and a flagged library status.
+inline constexpr std::int32_t kReadTrailerRefused = -1;      // Mifare: segment in a sector trailer
+inline constexpr std::int32_t kReadIsoNoCard = -1;           // ISO15693: no one-card inventory
+inline constexpr std::int32_t kReadIsoSegmentFailed = -2;    // ISO15693: a segment read failed
+inline constexpr std::int32_t kReadCardAuthFailed = -4;      // FeliCa: card authentication failed
+
+// Most data bytes a read delivers: two segments of at most 64 bytes.
+inline constexpr int kMaxDataBytes = 2 * 64;
+static_assert(sizeof(CardDataRecord::Bytes) >= kMaxDataBytes, "the data record holds a read");
 
 enum class CardFamily { None, Felica, Mifare, Iso15693 };
 
@@ -67,6 +84,50 @@ public:
     int DecodeCardParams(const std::uint8_t* image, std::uint8_t uidOrder, std::int32_t keyId);
 
     void SetUidNormalOrder(std::uint8_t value);
+
+    // Tries the entries in order; the first positive result wins and sets MatchedEntry. Returns
+    // > 0 (data bytes, or the ID length of an ID-only entry), 0 (nothing to report), or < 0
+    // (a library status ORed with CARD_ERROR_FLAG, or -1, -2, -4).
+    std::int32_t ReadCard(CardIdRecord& id, CardDataRecord& data, std::int32_t readerType);
+
+    // FeliCa path of one entry and its three ways of reading the segments. The segment readers
+    // write at most kMaxDataBytes into dest.
+    std::int32_t ReadFelicaCard(CardIdRecord& id, CardDataRecord& data, std::int32_t readerType,
+                                const DecodedEntry& entry);
+    std::int32_t ReadPlainSegments(std::uint8_t* dest, const std::uint8_t* idm,
+                                   const DecodedEntry& entry);
+    std::int32_t ReadAuthSegments(std::uint8_t* dest, const std::uint8_t* idm,
+                                  const DecodedEntry& entry);
+    std::int32_t ReadSSegments(std::uint8_t* dest, const std::uint8_t* idm,
+                               const DecodedEntry& entry);
+
+    // Mifare path: block segments (MifRead) or SLE55R pages (pass-through 0xDA).
+    std::int32_t ReadMifareCard(CardIdRecord& id, CardDataRecord& data, const DecodedEntry& entry);
+    std::int32_t ReadMifareBlocks(std::uint8_t* dest, bool authenticated, const DecodedEntry& entry);
+    std::int32_t ReadMifarePages(std::uint8_t* dest, const DecodedEntry& entry);
+
+    // ISO15693 path: inventory, segments by ReadSingleBlock or ReadMultipleBlock, stay quiet.
+    // The UID argument of the segment readers is not used: the reads are not addressed.
+    std::int32_t ReadIso15693Card(CardIdRecord& id, CardDataRecord& data,
+                                  const DecodedEntry& entry);
+    std::int32_t ReadIso15693Segments(std::uint8_t* dest, const std::uint8_t* uid,
+                                      const DecodedEntry& entry);
+    std::int32_t ReadIso15693Segment(std::uint8_t* dest, const std::uint8_t* uid,
+                                     const DecodedEntry& entry, int segment);
+
+    // Repeat suppression, one set per family shared by all its entries: a card is reported
+    // once while it stays on the reader. A failed search clears the present flag.
+    std::uint8_t LastIdm[8] = {};
+    bool FelicaPresent = false;
+    std::uint8_t PmmBuffer[8] = {};  // PMm of every polling; not used further
+
+    std::uint8_t LastMifareUid[10] = {};  // in delivered byte order
+    std::int32_t LastMifareUidLength = 0;
+    bool MifarePresent = false;
+
+    std::uint8_t InventoryData[9] = {};  // DSFID and UID of the last inventory reply
+    std::uint8_t LastIsoUid[8] = {};     // in the order the card sends it
+    bool IsoPresent = false;
 };
 
 }  // namespace tapwedge
