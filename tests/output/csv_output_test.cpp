@@ -15,6 +15,8 @@
 
 #include "core/csv_output.h"
 
+#include "card_text.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -23,20 +25,6 @@ using tapwedge::CardDataRecord;
 using tapwedge::CardIdRecord;
 using tapwedge::OutputItems;
 using tapwedge::OutputOptions;
-
-CardIdRecord IdText(const std::string& text) {
-    CardIdRecord id;
-    id.Length = static_cast<std::int32_t>(text.size());
-    std::memcpy(id.Bytes, text.data(), text.size());
-    return id;
-}
-
-CardDataRecord DataText(const std::string& text) {
-    CardDataRecord data;
-    data.Length = static_cast<std::int32_t>(text.size());
-    std::memcpy(data.Bytes, text.data(), text.size());
-    return data;
-}
 
 class CsvOutput : public testing::Test {
 protected:

@@ -14,6 +14,8 @@
 #include "platform/recording_key_injector.h"
 #include "platform/virtual_keys.h"
 
+#include "card_text.h"
+
 namespace {
 
 using tapwedge::CardDataRecord;
@@ -21,20 +23,6 @@ using tapwedge::CardIdRecord;
 using tapwedge::KeystrokeContext;
 using tapwedge::OutputItems;
 using tapwedge::OutputOptions;
-
-CardIdRecord IdText(const std::string& text) {
-    CardIdRecord id;
-    id.Length = static_cast<std::int32_t>(text.size());
-    std::memcpy(id.Bytes, text.data(), text.size());
-    return id;
-}
-
-CardDataRecord DataText(const std::string& text) {
-    CardDataRecord data;
-    data.Length = static_cast<std::int32_t>(text.size());
-    std::memcpy(data.Bytes, text.data(), text.size());
-    return data;
-}
 
 // Key events written as "vk+" (down) and "vk-" (up), virtual-key in hex.
 std::string Describe(const std::vector<platform::KeyboardInput>& records) {
