@@ -199,6 +199,8 @@ std::optional<Bytes> ReaderSim::Answer(HostFrame& record, const Fault& fault) {
         if (r.kind == Response::Kind::None) return std::nullopt;
         reply = std::move(r.data);
     }
+    reply->resize(reply->size() - std::min(fault.reply_drop, reply->size()));
+    if (!reply->empty()) reply->insert(reply->end(), fault.reply_append.begin(), fault.reply_append.end());
     if (reply->empty()) return std::nullopt;
     return Seal(seal, std::move(*reply), fault);
 }

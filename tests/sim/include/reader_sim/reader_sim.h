@@ -16,6 +16,7 @@
 //     sim.InjectFault({.ack = Fault::Ack::None});               // reply without ACK
 //     sim.InjectFault({.command = 0x74, .reply_delay_ms = 600});  // late reply
 //     sim.InjectFault({.split_at = {3, 7}, .merge_with_ack = true});
+//     sim.InjectFault({.command = 0xC6, .reply_drop = 1});       // the real reply, one byte short
 //   Read the record of what the host sent:
 //     sim.WaitForFrames(1, 1s);  auto frames = sim.Frames();
 //     frames[0].bytes == Bytes{0x00,0x00,0xFF,0x01,0xFF,0x74,0x8C,0x00};
@@ -69,6 +70,10 @@ struct Fault {
     bool wrong_counter = false;           // seal the reply with counter + 3 instead of + 1
     // Hold the reply until the host cancels (its ACK frame), then send it after this many ms.
     std::optional<int> reply_after_cancel_ms{};
+    // The reply the reader built (or the scripted one), changed before it is sealed and framed:
+    // this many bytes dropped from its end (all of them: no reply), then these bytes added.
+    std::size_t reply_drop = 0;
+    Bytes reply_append{};
 };
 
 // One frame the host sent, as recorded.
