@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstring>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -26,6 +27,23 @@ std::string TransportName(const ::testing::TestParamInfo<Transport>& info);
 Bytes Cat(std::initializer_list<Bytes> parts);
 // n copies of `value`.
 Bytes Fill(std::size_t n, std::uint8_t value);
+
+// A caller's record with a guard area behind it, both filled with 0xEE.
+template <typename Record>
+struct Guarded {
+    Record record;
+    std::uint8_t guard[64];
+    Guarded() { std::memset(this, 0xEE, sizeof *this); }
+    bool Untouched() const {
+        Guarded fresh;
+        return std::memcmp(this, &fresh, sizeof *this) == 0;
+    }
+    bool GuardIntact() const {
+        for (std::uint8_t b : guard)
+            if (b != 0xEE) return false;
+        return true;
+    }
+};
 
 // The library opened on a fresh simulator; closed (and detached) again at the end.
 class SimReader {

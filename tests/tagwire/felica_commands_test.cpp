@@ -22,23 +22,6 @@ Bytes Blocks(int count) {
     return data;
 }
 
-// A caller's record with a guard area behind it, both filled with 0xEE.
-template <typename Record>
-struct Guarded {
-    Record record;
-    std::uint8_t guard[64];
-    Guarded() { std::memset(this, 0xEE, sizeof *this); }
-    bool Untouched() const {
-        Guarded fresh;
-        return std::memcmp(this, &fresh, sizeof *this) == 0;
-    }
-    bool GuardIntact() const {
-        for (std::uint8_t b : guard)
-            if (b != 0xEE) return false;
-        return true;
-    }
-};
-
 TwBlockList List(std::int32_t first, std::int32_t count) {
     TwBlockList list;
     std::memset(&list, 0xEE, sizeof list);
