@@ -3,6 +3,7 @@
 // the card status forms, and the bounds of the copies out of a reply.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <functional>
@@ -35,7 +36,7 @@ Bytes ExpectedRecord(std::int32_t sizeClass, const Bytes& info, const Bytes& uid
     std::memset(&card, 0xEE, sizeof card);
     card.UidSize = sizeClass;
     std::memcpy(card.Info, info.data(), 3);
-    std::memcpy(card.Uid, uid.data(), std::min<std::size_t>(uid.size(), sizeof card.Uid));
+    std::copy_n(uid.begin(), std::min<std::size_t>(uid.size(), sizeof card.Uid), card.Uid);
     return Record(card);
 }
 
@@ -135,7 +136,7 @@ TEST_P(MifareTest, SearchReportsTheCardsOfEachUidSize) {
         SCOPED_TRACE(c.name);
         Guarded<TwMifCard> card;
         card.record.UidSize = c.uidSize;
-        std::memcpy(card.record.Uid, c.uid.data(), c.uid.size());
+        std::copy(c.uid.begin(), c.uid.end(), card.record.Uid);
         ASSERT_EQ(MifFindCard(&card.record, 0), TW_OK);
         EXPECT_EQ(Record(card.record), ExpectedRecord(c.sizeClass, c.info, c.found));
         EXPECT_TRUE(card.GuardIntact());
