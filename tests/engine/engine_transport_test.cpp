@@ -29,13 +29,18 @@ Bytes Of(const Block16& b, std::size_t start, std::size_t length) {
 TEST_P(EngineOverTransport, FelicaMifareAndIso15693CardsAreRead) {
     // FeliCa: two plain areas of two services.
     tapwedge::sim::FelicaCard felica;
+    // The second area is the longest there is: 64 bytes from byte 15 on, five blocks.
     felica.services = {{.code = 0x100B, .blocks = {Pattern(0x10), Pattern(0x20)}},
-                       {.code = 0x1009, .blocks = {Pattern(0x30)}}};
+                       {.code = 0x1009,
+                        .blocks = {Pattern(0x30), Pattern(0x40), Pattern(0x50), Pattern(0x60),
+                                   Pattern(0x70)}}};
     int handle = sim().AddCard(felica);
     Decode({{.kind = 0x9201, .system_code = 0xFFFF, .service_code = 0x100B,
-             .second_service = 0x1009, .areas = {{1, 4, 8}, {0, 0, 16}}}});
-    EXPECT_EQ(Tick(), 24);
-    EXPECT_EQ(Data(), card_rig::Cat({Of(Pattern(0x20), 4, 8), Of(Pattern(0x30), 0, 16)}));
+             .second_service = 0x1009, .areas = {{1, 4, 8}, {0, 15, 64}}}});
+    EXPECT_EQ(Tick(), 72);
+    EXPECT_EQ(Data(), card_rig::Cat({Of(Pattern(0x20), 4, 8), Of(Pattern(0x30), 15, 1),
+                                     Of(Pattern(0x40), 0, 16), Of(Pattern(0x50), 0, 16),
+                                     Of(Pattern(0x60), 0, 16), Of(Pattern(0x70), 0, 15)}));
     EXPECT_EQ(Id(), Bytes(felica.idm.begin(), felica.idm.end()));
     EXPECT_TRUE(sim().Commands().front().sealed);
     sim().TakeAway(handle);
@@ -51,13 +56,19 @@ TEST_P(EngineOverTransport, FelicaMifareAndIso15693CardsAreRead) {
     EXPECT_EQ(Id(), (Bytes{0x03, 0x02, 0x01, 0x04}));
     sim().TakeAway(handle);
 
-    // ISO15693: a multiple-block read.
+    // ISO15693: a short multiple-block read, then the longest (20 blocks for both segments).
     tapwedge::sim::Iso15693Card iso;
-    for (std::uint8_t b = 0; b < 8; ++b) iso.blocks.push_back({b, 0x11, 0x22, 0x33});
+    for (std::uint8_t b = 0; b < 24; ++b) iso.blocks.push_back({b, 0x11, 0x22, 0x33});
+    Bytes run;
+    for (const Bytes& block : iso.blocks) run.insert(run.end(), block.begin(), block.end());
+    auto part = [&](std::size_t from, std::size_t n) {
+        return Bytes(run.begin() + static_cast<std::ptrdiff_t>(from),
+                     run.begin() + static_cast<std::ptrdiff_t>(from + n));
+    };
     sim().AddCard(iso);
-    Decode({{.kind = 0x92C1, .areas = {{2, 1, 9}, {}}}});
-    EXPECT_EQ(Tick(), 9);
-    EXPECT_EQ(Data(), (Bytes{0x11, 0x22, 0x33, 0x03, 0x11, 0x22, 0x33, 0x04, 0x11}));
+    Decode({{.kind = 0x92C1, .areas = {{2, 1, 9}, {1, 15, 64}}}});
+    EXPECT_EQ(Tick(), 73);
+    EXPECT_EQ(Data(), card_rig::Cat({part(2 * 4 + 1, 9), part(4 + 15, 64)}));
     EXPECT_EQ(Id(), Bytes(iso.uid.begin(), iso.uid.end()));
 }
 

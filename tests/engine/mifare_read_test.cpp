@@ -280,6 +280,25 @@ TEST_P(MifareRead, Sle55rPagesAreReadWithoutHalt) {
     }
 }
 
+TEST_P(MifareRead, AnotherCardIsReportedAtOnceAlsoWhenItsUidStartsLikeTheLast) {
+    // Between two ticks the 7-byte card gives way to a 4-byte card with the same first bytes.
+    const Bytes shorter(kUid7.begin(), kUid7.begin() + 4);
+    for (std::uint8_t order : {1, 0}) {
+        SCOPED_TRACE(int{order});
+        sim().RemoveAllCards();
+        engine_.MifarePresent = false;
+        Decode({{.kind = Kind(kNoAuth, 0, true, true), .areas = {{0, 0, 4}, {}}}}, order);
+        const int first = sim().AddCard(MifareCard::Sle55r(kUid7, Bytes(32, 0x11)));
+        EXPECT_EQ(Tick(), 4);
+        sim().TakeAway(first);
+        // Reversed, the 4-byte UID is the last four of the 7-byte one.
+        const Bytes next = order == 1 ? shorter : Reversed(Part(Reversed(kUid7), 0, 4));
+        sim().AddCard(MifareCard::Sle55r(next, Bytes(32, 0x22)));
+        EXPECT_EQ(Tick(), 4);
+        EXPECT_EQ(Data(), Bytes(4, 0x22));
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Usb, MifareRead, testing::Values(Transport::Usb), card_rig::TransportName);
 
 }  // namespace
