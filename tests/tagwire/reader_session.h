@@ -5,8 +5,11 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <iomanip>
 #include <memory>
+#include <sstream>
 #include <string>
 
 #include "platform/message_pump.h"
@@ -19,6 +22,39 @@
 namespace sim = tapwedge::sim;
 
 enum class Transport { Usb, Com };
+// How the reader is authenticated for a command: plain (password) or sealed (mutual).
+enum class Channel { Plain, Sealed };
+
+inline const char* ChannelName(Channel channel) {
+    return channel == Channel::Plain ? "plain" : "sealed";
+}
+
+inline std::string Hex(const sim::Bytes& bytes) {
+    std::ostringstream out;
+    for (std::uint8_t b : bytes) out << std::hex << std::setw(2) << std::setfill('0') << int{b} << ' ';
+    return out.str();
+}
+
+// Whether the host sent `expected` ([L][code][parameters]). A sealed command is recorded with
+// the seal's zero padding, which must be exactly what fills its last block.
+inline testing::AssertionResult SentAs(const sim::HostFrame& frame, const sim::Bytes& expected) {
+    sim::Bytes got = frame.command;
+    if (frame.sealed) {
+        const std::size_t plain = expected.size() + 8;  // the session block goes in front
+        const std::size_t padded = plain + (8 - (plain - 2) % 8) % 8;
+        if (got.size() != padded - 8)
+            return testing::AssertionFailure() << "sealed command of " << got.size()
+                                               << " bytes, expected " << padded - 8;
+        if (!std::all_of(got.begin() + static_cast<std::ptrdiff_t>(expected.size()), got.end(),
+                         [](std::uint8_t b) { return b == 0; }))
+            return testing::AssertionFailure() << "padding not zero: " << Hex(got);
+        got.resize(expected.size());
+        got[0] = expected[0];  // the recorded length counts the padding, checked above
+    }
+    if (got != expected)
+        return testing::AssertionFailure() << "sent " << Hex(got) << "\nwanted " << Hex(expected);
+    return testing::AssertionSuccess();
+}
 
 inline std::string TransportName(const testing::TestParamInfo<Transport>& info) {
     return info.param == Transport::Usb ? "Usb" : "Com";
@@ -70,6 +106,18 @@ protected:
         const TwAuthKeys keys = Keys();
         ASSERT_EQ(TwAuthentication(&keys, 0), TW_OK);
         ASSERT_TRUE(sim_.Session().encrypted);
+    }
+
+    // Ends any session, then authenticates in `channel`; the record starts empty.
+    void Authenticate(Channel channel) {
+        ASSERT_EQ(TwReset(), TW_OK);
+        if (channel == Channel::Sealed) {
+            AuthenticateEncrypted();
+        } else {
+            const TwAuthKeys keys = Keys();
+            ASSERT_EQ(TwPWAuthentication(&keys), TW_OK);
+        }
+        sim_.ClearRecord();
     }
 
     // Commands the reader got, and the last one.

@@ -81,8 +81,10 @@ struct SealingHost {
 
     // Sends [code][params] sealed; returns the frame data sent.
     Bytes SendSealed(std::uint8_t code, const Bytes& params) {
-        Bytes plain{static_cast<std::uint8_t>(counter & 0xFF), static_cast<std::uint8_t>(counter >> 8)};
-        plain.insert(plain.end(), host_random.begin() + 2, host_random.end());
+        // Built in one piece: growing a two-byte vector trips GCC's array-bounds check at -O2.
+        Bytes plain(host_random.begin(), host_random.end());
+        plain[0] = static_cast<std::uint8_t>(counter & 0xFF);
+        plain[1] = static_cast<std::uint8_t>(counter >> 8);
         plain.insert(plain.end(), params.begin(), params.end());
         plain.resize((plain.size() + 7) / 8 * 8, 0);
         Bytes cipher = Cbc(session_key, plain, DES_ENCRYPT);
