@@ -163,12 +163,9 @@ TAGWIRE_EXPORT std::int32_t MifWrite2(std::uint8_t block, std::int32_t length,
                                       const std::uint8_t* data) {
     ReaderContext* context = CommandContext();
     if (context == nullptr) return TW_ERR_NOT_OPEN;
-    // One command writes 1..16 bytes. Folding other lengths into that range would read 16
-    // bytes of a buffer declared empty (length 0) or silently drop all but the first bytes
-    // (length 17 writes one), so they are refused.
-    if (data == nullptr || length < 1 || length > static_cast<std::int32_t>(kBlockSize))
-        return TW_ERR_PARAM;
-    const auto n = static_cast<std::size_t>(length);
+    if (data == nullptr) return TW_ERR_PARAM;
+    // The count is folded into 1..16: length 0 writes 16 bytes, length 17 one.
+    const std::size_t n = ((static_cast<std::uint32_t>(length) - 1) & 15) + 1;
     TwCommandBuffer[0] = static_cast<std::uint8_t>(n + 4);
     TwCommandBuffer[1] = 0xD8;
     TwCommandBuffer[2] = block;

@@ -336,13 +336,25 @@ TEST_P(MifareTest, ReadAndWriteWithLength) {
     EXPECT_EQ(read.record[20], 0xEE);
 }
 
-TEST_P(MifareTest, WriteWithLengthOutsideOneToSixteenIsRefusedBeforeSending) {
-    const Bytes data = Fill(32, 0x42);
-    for (std::int32_t length : {0, 17, 32, -1, INT32_MIN}) {
-        SCOPED_TRACE(length);
-        EXPECT_EQ(MifWrite2(4, length, data.data()), TW_ERR_PARAM);
+TEST_P(MifareTest, WriteWithLengthFoldsTheCountIntoOneToSixteen) {
+    AddClassic(kUid4);
+    OpenSectorOne();
+    Bytes data(32);
+    for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(0x60 + i);
+    const struct {
+        std::int32_t length;
+        std::uint8_t sent;
+    } cases[] = {{0, 16}, {1, 1}, {16, 16}, {17, 1}, {32, 16}, {-1, 15}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.length);
+        sim().ClearRecord();
+        EXPECT_EQ(MifWrite2(5, c.length, data.data()), TW_OK);
+        EXPECT_EQ(reader().OnlyCommand(),
+                  Cat({{static_cast<std::uint8_t>(c.sent + 4), 0xD8, 0x05, c.sent},
+                       Bytes(data.begin(), data.begin() + c.sent)}));
     }
-    EXPECT_EQ(MifWrite2(4, 1, nullptr), TW_ERR_PARAM);
+    sim().ClearRecord();
+    EXPECT_EQ(MifWrite2(5, 1, nullptr), TW_ERR_PARAM);
     EXPECT_TRUE(reader().Commands().empty());
 }
 
