@@ -42,12 +42,7 @@ Bytes Slice(const std::vector<Bytes>& blocks, std::size_t first, std::size_t sta
 void EngineTest::SetUp() {
     CardTest::SetUp();
     if (HasFatalFailure()) return;
-    const tapwedge::sim::ReaderKeys k = sim().GetReaderKeys();
-    TwAuthKeys keys{};
-    std::copy(k.id.begin(), k.id.end(), keys.Id);
-    std::copy(k.kar.begin(), k.kar.end(), keys.Kar);
-    std::copy(k.kbr.begin(), k.kbr.end(), keys.Kbr);
-    std::copy(k.kcr.begin(), k.kcr.end(), keys.Kcr);
+    const TwAuthKeys keys = AuthKeysOf(sim());
     ASSERT_EQ(TwAuthentication(&keys, auth_mode_), TW_OK);
     ASSERT_EQ(sim().Session().encrypted, auth_mode_ == 0);
 }

@@ -15,6 +15,7 @@
 #include "reader_sim/d2xx_attachment.h"
 #include "reader_sim/pty_attachment.h"
 #include "reader_sim/reader_sim.h"
+#include "sim_reader_keys.h"
 
 namespace card_rig {
 

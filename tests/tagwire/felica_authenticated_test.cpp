@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "card_rig.h"
+#include "felica_block_data.h"
 #include "tagwire/tagwire.h"
 
 namespace card_rig {
@@ -15,23 +16,6 @@ namespace {
 using namespace std::chrono_literals;
 using tapwedge::sim::Fault;
 
-const std::uint8_t kIdm[8] = {0x01, 0x2E, 0x4C, 0x5D, 0x6E, 0x7F, 0x80, 0x91};
-const Bytes kIdmBytes(kIdm, kIdm + 8);
-
-// Blocks 0x10, 0x11, ... : block b holds 16 bytes of value b.
-Bytes Blocks(int count) {
-    Bytes data;
-    for (int b = 0; b < count; ++b) data.insert(data.end(), 16, static_cast<std::uint8_t>(0x10 + b));
-    return data;
-}
-
-TwBlockList List(std::int32_t first, std::int32_t count) {
-    TwBlockList list;
-    std::memset(&list, 0xEE, sizeof list);
-    list.First = first;
-    list.Count = count;
-    return list;
-}
 
 // The reader counts as authenticated (plain channel).
 class AuthenticatedFelicaTest : public CardTest {
@@ -250,12 +234,7 @@ TEST_P(AuthenticatedFelicaTest, RequestSystemCodeIsBoundedByTheReply) {
 // ---- over the encrypted channel ----
 
 TEST_P(AuthenticatedFelicaTest, CardAuthenticationOverTheEncryptedChannel) {
-    const tapwedge::sim::ReaderKeys k = sim().GetReaderKeys();
-    TwAuthKeys keys{};
-    std::copy(k.id.begin(), k.id.end(), keys.Id);
-    std::copy(k.kar.begin(), k.kar.end(), keys.Kar);
-    std::copy(k.kbr.begin(), k.kbr.end(), keys.Kbr);
-    std::copy(k.kcr.begin(), k.kcr.end(), keys.Kcr);
+    const TwAuthKeys keys = AuthKeysOf(sim());
     ASSERT_EQ(TwAuthentication(&keys, 0), TW_OK);
     ASSERT_TRUE(sim().Session().encrypted);
 

@@ -6,29 +6,13 @@
 #include <functional>
 
 #include "card_rig.h"
+#include "felica_block_data.h"
 #include "tagwire/tagwire.h"
 
 namespace card_rig {
 namespace {
 
-const std::uint8_t kIdm[8] = {0x01, 0x2E, 0x4C, 0x5D, 0x6E, 0x7F, 0x80, 0x91};
-const Bytes kIdmBytes(kIdm, kIdm + 8);
 constexpr std::uint16_t kService = 0x090F;
-
-// Blocks 0x10, 0x11, ... : block b holds 16 bytes of value b.
-Bytes Blocks(int count) {
-    Bytes data;
-    for (int b = 0; b < count; ++b) data.insert(data.end(), 16, static_cast<std::uint8_t>(0x10 + b));
-    return data;
-}
-
-TwBlockList List(std::int32_t first, std::int32_t count) {
-    TwBlockList list;
-    std::memset(&list, 0xEE, sizeof list);
-    list.First = first;
-    list.Count = count;
-    return list;
-}
 
 class FelicaCommandTest : public CardTest {};
 

@@ -17,6 +17,7 @@
 #include "reader_sim/d2xx_attachment.h"
 #include "reader_sim/pty_attachment.h"
 #include "reader_sim/reader_sim.h"
+#include "sim_reader_keys.h"
 #include "tagwire/tagwire.h"
 
 namespace sim = tapwedge::sim;
@@ -92,15 +93,7 @@ protected:
         }
     }
 
-    TwAuthKeys Keys() const {
-        const sim::ReaderKeys k = sim_.GetReaderKeys();
-        TwAuthKeys keys{};
-        std::copy(k.id.begin(), k.id.end(), keys.Id);
-        std::copy(k.kar.begin(), k.kar.end(), keys.Kar);
-        std::copy(k.kbr.begin(), k.kbr.end(), keys.Kbr);
-        std::copy(k.kcr.begin(), k.kcr.end(), keys.Kcr);
-        return keys;
-    }
+    TwAuthKeys Keys() const { return AuthKeysOf(sim_); }
 
     void AuthenticateEncrypted() {
         const TwAuthKeys keys = Keys();
