@@ -1,28 +1,24 @@
 #pragma once
-// A reader simulator on either real path of the library: the fake D2XX USB device, or a pty
-// bound to COM7 through a temporary port folder. Tests open, run exports, and read the record.
+// The library opened on the reader simulator over either real path (the card rig's
+// SimReader), with authentication in either channel and checks of what the host sent.
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <iomanip>
 #include <memory>
 #include <sstream>
 #include <string>
 
+#include "card_rig.h"
 #include "platform/message_pump.h"
-#include "platform/serial_ports.h"
-#include "reader_sim/d2xx_attachment.h"
-#include "reader_sim/pty_attachment.h"
 #include "reader_sim/reader_sim.h"
 #include "sim_reader_keys.h"
 #include "tagwire/tagwire.h"
 
 namespace sim = tapwedge::sim;
 
-enum class Transport { Usb, Com };
+using card_rig::Transport;
+using card_rig::TransportName;
 // How the reader is authenticated for a command: plain (password) or sealed (mutual).
 enum class Channel { Plain, Sealed };
 
@@ -57,40 +53,15 @@ inline testing::AssertionResult SentAs(const sim::HostFrame& frame, const sim::B
     return testing::AssertionSuccess();
 }
 
-inline std::string TransportName(const testing::TestParamInfo<Transport>& info) {
-    return info.param == Transport::Usb ? "Usb" : "Com";
-}
-
 class ReaderSession : public testing::TestWithParam<Transport> {
 protected:
-    static constexpr int kComNumber = 7;
+    ReaderSession() : reader_(std::make_unique<card_rig::SimReader>(GetParam())), sim_(reader_->sim) {}
 
-    void SetUp() override {
-        if (GetParam() == Transport::Usb) {
-            usb_ = std::make_unique<sim::D2xxAttachment>(sim_);
-            ASSERT_EQ(TwUsbOpen("SIM00001", 0, 19200), TW_OK);
-        } else {
-            pty_ = std::make_unique<sim::PtyAttachment>(sim_);
-            char folder[] = "/tmp/tagwire-auth-XXXXXX";
-            ASSERT_NE(mkdtemp(folder), nullptr);
-            folder_ = folder;
-            const std::string link = folder_ + "/com" + std::to_string(kComNumber);
-            ASSERT_EQ(symlink(pty_->SlavePath().c_str(), link.c_str()), 0);
-            platform::SetSerialPortFolder(folder_);
-            ASSERT_EQ(TwOpen(kComNumber, 19200), TW_OK);
-        }
-    }
+    void SetUp() override { ASSERT_EQ(reader_->OpenStatus(), TW_OK); }
 
     void TearDown() override {
         platform::SetMessagePump(nullptr);
-        TwClose();
-        usb_.reset();
-        pty_.reset();
-        if (!folder_.empty()) {
-            platform::SetSerialPortFolder("");
-            std::error_code ignored;
-            std::filesystem::remove_all(folder_, ignored);
-        }
+        reader_.reset();
     }
 
     TwAuthKeys Keys() const { return AuthKeysOf(sim_); }
@@ -120,10 +91,8 @@ protected:
         return commands.empty() ? sim::HostFrame{} : commands.back();
     }
 
-    sim::ReaderSim sim_;  // outlives its attachments
-    std::unique_ptr<sim::D2xxAttachment> usb_;
-    std::unique_ptr<sim::PtyAttachment> pty_;
-    std::string folder_;
+    std::unique_ptr<card_rig::SimReader> reader_;
+    sim::ReaderSim& sim_;  // the simulator of reader_, used until TearDown
 };
 
 #define READER_SESSION_SUITE(suite) \
