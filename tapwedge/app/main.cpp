@@ -1,0 +1,7 @@
+// Placeholder entry point until the main form lands.
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    return 0;
+}
