@@ -102,7 +102,7 @@ TAGWIRE_EXPORT std::int32_t TwUsbGetDevice(char* description, char* serialNumber
 }
 
 TAGWIRE_EXPORT std::int32_t TwUsbGetDeviceList(std::int32_t* locations) {
-    if (locations == nullptr) return TW_ERR_PARAM;
+    // A null list asks for the device count only, so that a caller can size its list first.
     try {
         ReaderContext* context = EnumerationContext();
         return context ? context->GetUsbDeviceList(locations) : TW_ERR_FAILED;
