@@ -22,6 +22,8 @@ using namespace tapwedge::app;
 int main(int argc, char** argv) {
     TapwedgeApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Tapwedge"));
+    // From the start: an end signal that comes early ends the program in order, not by default.
+    EndSessionWatcher endSession;
 
     QString lockFolder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     if (lockFolder.isEmpty()) lockFolder = QStringLiteral("/tmp");
@@ -50,7 +52,6 @@ int main(int argc, char** argv) {
 
         const platform::KeyInjectorChoice keys = platform::ChooseKeyInjector();
         TForm1 form(programFolder, keys.Injector.get());
-        EndSessionWatcher endSession;
         QObject::connect(&endSession, &EndSessionWatcher::EndSessionRequested, &form,
                          &TForm1::WMEndSession);
         QObject::connect(&form, &TForm1::Closed, &application, &QCoreApplication::quit,
