@@ -27,6 +27,7 @@ TPasswordForm::TPasswordForm(QWidget* owner, const QString& expected, const QStr
     PasswordEdit = new QLineEdit;
     PasswordEdit->setObjectName(QStringLiteral("PasswordEdit"));
     PasswordEdit->setMaxLength(kPasswordMaxLength);
+    PasswordEdit->setMinimumWidth(200);
     PasswordEdit->setEchoMode(QLineEdit::Password);
     // The style's own mask character varies; the prompt shows "*".
     PasswordEdit->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));

@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
+#include <QPalette>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -77,7 +78,14 @@ TMyVerForm::TMyVerForm(const std::int32_t& readerType, QWidget* owner,
     panelLayout->addWidget(CardKindBox("FeliCaCBox", QStringLiteral("FeliCa"), readerType & 0x40), 2, 1);
     panelLayout->addWidget(
         CardKindBox("ISO15693CBox", QStringLiteral("ISO15693"), readerType & 0x80), 2, 2);
+    // Disabled so that nothing in it takes input, but drawn in the normal colours: it is a
+    // display, not an unavailable choice.
     panel->setEnabled(false);
+    QPalette readable = panel->palette();
+    for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
+        readable.setColor(QPalette::Disabled, role, readable.color(QPalette::Active, role));
+    }
+    panel->setPalette(readable);
 
     auto* okButton = new QPushButton(QStringLiteral("OK"));
     okButton->setObjectName(QStringLiteral("OKButton"));
