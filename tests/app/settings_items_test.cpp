@@ -1,0 +1,217 @@
+// The tray menu's settings items around their dialogs, with the real dialogs answered as a user
+// would, the simulated reader and real files in a scratch program folder.
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QMenu>
+#include <QRadioButton>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/main_form.h"
+#include "core/param_file_cipher.h"
+#include "core/settings.h"
+#include "platform/message_pump.h"
+#include "platform/recording_key_injector.h"
+#include "program_rig.h"
+#include "ui_answers.h"
+
+namespace tapwedge_test {
+namespace {
+
+using tapwedge::CardParamImage;
+using tapwedge::app::TForm1;
+
+// Runs `answer` on the next modal dialog once it is open (from inside its exec()); gives up
+// after about two seconds.
+void AnswerNextDialog(std::function<void(QDialog&)> answer) {
+    auto poll = std::make_shared<std::function<void(int)>>();
+    *poll = [answer, poll](int triesLeft) {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            answer(*dialog);
+        } else if (triesLeft > 0) {
+            QTimer::singleShot(10, [poll, triesLeft] { (*poll)(triesLeft - 1); });
+            return;
+        }
+        *poll = nullptr;  // breaks the cycle
+    };
+    QTimer::singleShot(0, [poll] { (*poll)(200); });
+}
+
+void Click(QDialog& dialog, const char* button) {
+    auto* target = dialog.findChild<QAbstractButton*>(QString::fromLatin1(button));
+    ASSERT_NE(target, nullptr) << button;
+    target->click();
+}
+
+CardParamImage ImageWithEntry() {
+    CardParamImage image{};
+    image.Entries[0].SetKind(0x9200);
+    image.Entries[0].SetSystemCode(0xFFFF);
+    image.Width1 = 7;
+    return image;
+}
+
+class SettingsItems : public ::testing::Test {
+protected:
+    SettingsItems() {
+        platform::SetMessagePump([] { QCoreApplication::processEvents(); });
+        folder.WriteCardSet(ImageWithEntry());
+        folder.WriteIni("[COMUNICATION]\nCOM=0\n");
+        form = std::make_unique<TForm1>(folder.Folder(), &keys);
+        form->Timer1->stop();
+        for (int i = 0; i < 3 && form->ReaderState != 3; ++i) form->Timer1Timer();
+    }
+    ~SettingsItems() override {
+        form.reset();
+        platform::SetMessagePump({});
+    }
+
+    // The item chosen from the tray menu, as Qt delivers the click: the menu opens (pausing
+    // polling), closes, then the item runs.
+    void Choose(QAction* item) {
+        form->PopupMenu1->popup(QPoint(10, 10));
+        form->PopupMenu1->hide();
+        item->trigger();
+        QCoreApplication::processEvents();
+    }
+
+    CardParamImage StoredImage() const {
+        CardParamImage image{};
+        tapwedge::ParamFileCipher cipher;
+        EXPECT_EQ(cipher.ReadParamFile(image.Data(), tapwedge::kCardParamImageSize,
+                                       folder.File("Card.set")),
+                  0);
+        return image;
+    }
+
+    ScratchProgramFolder folder;
+    UiAnswers ui;
+    platform::RecordingKeyInjector keys;
+    SimulatedReader reader{Link::Usb, folder};
+    std::unique_ptr<TForm1> form;
+};
+
+TEST_F(SettingsItems, CommunicationWithUnchangedKeysSavesOnlyTheCommunicationSection) {
+    ASSERT_EQ(form->ReaderState, 3);
+    const std::string cardFile = folder.Read("Card.set");
+    bool pausedDuringDialog = false;
+    AnswerNextDialog([&](QDialog& dialog) {
+        pausedDuringDialog = form->ReaderState == 0 && !form->Timer1->isActive() &&
+                             !form->N5CloseMItem->isEnabled();
+        Click(dialog, "OKButton");
+    });
+    Choose(form->N3PortMItem);
+    EXPECT_TRUE(pausedDuringDialog);
+    EXPECT_EQ(folder.Read("Card.set"), cardFile);
+    const std::string ini = folder.Read("Wedgetap.ini");
+    EXPECT_EQ(ini.find("[PARAMETER"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("[COMUNICATION]"), std::string::npos) << ini;
+    EXPECT_TRUE(form->N5CloseMItem->isEnabled());
+
+    // The reader is connected anew.
+    EXPECT_TRUE(form->Timer1->isActive());
+    form->Timer1->stop();
+    for (int i = 0; i < 3 && form->ReaderState != 3; ++i) form->Timer1Timer();
+    EXPECT_EQ(form->ReaderState, 3);
+}
+
+TEST_F(SettingsItems, ChangedKeysGoIntoTheCardFileWhichKeepsItsEntries) {
+    // A change of the entries kept only in memory must not reach the file.
+    form->Image.Entries[0].SetKind(0x9240);
+    AnswerNextDialog([&](QDialog& dialog) {
+        auto* kar = dialog.findChild<QLineEdit*>(QStringLiteral("KarEdit"));
+        ASSERT_NE(kar, nullptr);
+        kar->setText(QStringLiteral("0123456789ABCDEF"));
+        Click(dialog, "OKButton");
+    });
+    Choose(form->N3PortMItem);
+    EXPECT_TRUE(ui.Boxes.empty());
+    const CardParamImage stored = StoredImage();
+    EXPECT_EQ(stored.ReaderKeysPresent, 1);
+    const std::uint8_t kar[8] = {0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF};
+    EXPECT_EQ(std::memcmp(stored.ReaderKeys.Kar, kar, 8), 0);
+    EXPECT_EQ(std::memcmp(form->Settings.CommSettings.Keys.Kar, kar, 8), 0);
+    EXPECT_EQ(stored.Entries[0].Kind(), 0x9200);
+    EXPECT_EQ(stored.Width1, 7);
+}
+
+TEST_F(SettingsItems, ACancelledCommunicationDialogChangesNothingButReconnects) {
+    const tapwedge::CommSettings before = form->Settings.CommSettings;
+    AnswerNextDialog([](QDialog& dialog) { Click(dialog, "CancelButton"); });
+    Choose(form->N3PortMItem);
+    EXPECT_FALSE(std::filesystem::exists(folder.File("Wedgetap.ini.bak")));
+    EXPECT_EQ(folder.Read("Wedgetap.ini"), "[COMUNICATION]\nCOM=0\n");
+    EXPECT_EQ(std::memcmp(&form->Settings.CommSettings.Keys, &before.Keys, sizeof before.Keys), 0);
+    EXPECT_EQ(form->ReaderState, 0);
+    EXPECT_TRUE(form->Timer1->isActive());
+}
+
+TEST_F(SettingsItems, StopCheckedKeepsPollingStoppedAfterADialog) {
+    Choose(form->N4StopMItem);
+    ASSERT_TRUE(form->N4StopMItem->isChecked());
+    AnswerNextDialog([](QDialog& dialog) { dialog.reject(); });
+    Choose(form->N6VerMItem);
+    EXPECT_FALSE(form->Timer1->isActive());
+    EXPECT_EQ(form->Settings.PollingStopped, 1);
+    EXPECT_EQ(form->ReaderState, 0x13);
+}
+
+TEST_F(SettingsItems, OutputSettingsConfirmedAreAppliedAndSaved) {
+    AnswerNextDialog([](QDialog& dialog) {
+        auto* normal = dialog.findChild<QRadioButton*>(QStringLiteral("UidDispNormalRBtn"));
+        ASSERT_NE(normal, nullptr);
+        normal->setChecked(true);
+        Click(dialog, "OkBtn");
+    });
+    Choose(form->N1SetMItem);
+    EXPECT_EQ(form->Settings.OutputOptions.UidNormalOrder, 1);
+    EXPECT_EQ(form->Engine.UidNormalOrder, 1);
+    EXPECT_NE(folder.Read("Wedgetap.ini").find("UIDDISP=0"), std::string::npos);
+    EXPECT_TRUE(form->Timer1->isActive());
+}
+
+TEST_F(SettingsItems, AWrongOrCancelledPasswordOpensNothing) {
+    for (const char* typed : {"12345", ""}) {
+        SCOPED_TRACE(typed);
+        bool cardDialogOpened = false;
+        AnswerNextDialog([&](QDialog& dialog) {
+            auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("PasswordEdit"));
+            ASSERT_NE(edit, nullptr);
+            edit->setText(QString::fromLatin1(typed));
+            if (*typed) {
+                Click(dialog, "OkBtn");
+            } else {
+                Click(dialog, "CancelBtn");
+            }
+        });
+        // Anything modal that opened after the password would be the card dialog.
+        QTimer::singleShot(300, [&] {
+            if (auto* next = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+                cardDialogOpened = true;
+                next->reject();
+            }
+        });
+        Choose(form->N2CardMItem);
+        QElapsedTimer waited;
+        waited.start();
+        while (waited.elapsed() < 400) QCoreApplication::processEvents();
+        EXPECT_FALSE(cardDialogOpened);
+        EXPECT_TRUE(form->Timer1->isActive());
+        form->Timer1->stop();
+    }
+}
+
+}  // namespace
+}  // namespace tapwedge_test
