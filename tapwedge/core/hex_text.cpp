@@ -30,4 +30,32 @@ int ParseHexText(const char* text, std::uint8_t* out, int n) {
     return 0;
 }
 
+void FormatHexText(const std::uint8_t* bytes, int count, char* text) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    for (int i = 0; i < count; ++i) {
+        *text++ = kDigits[bytes[i] >> 4];
+        *text++ = kDigits[bytes[i] & 0x0F];
+    }
+    *text = '\0';
+}
+
+std::string HexText(const std::uint8_t* bytes, int count) {
+    if (count <= 0) return {};
+    std::string text(2 * static_cast<std::size_t>(count) + 1, '\0');
+    FormatHexText(bytes, count, text.data());
+    text.pop_back();
+    return text;
+}
+
+std::optional<std::int32_t> ParseHexNumber(std::string_view text) {
+    if (text.empty() || text.size() > 8) return std::nullopt;
+    std::uint32_t value = 0;
+    for (const char c : text) {
+        const int digit = HexDigitValue(c);
+        if (digit < 0) return std::nullopt;
+        value = value << 4 | static_cast<std::uint32_t>(digit);
+    }
+    return static_cast<std::int32_t>(value);
+}
+
 }  // namespace tapwedge

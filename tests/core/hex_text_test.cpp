@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <string>
 #include <vector>
 
 namespace tapwedge {
@@ -39,6 +40,33 @@ TEST(ParseHexText, ConvertsPairsPadsAndStopsAtInvalidHighNibble) {
         }
         EXPECT_EQ(out[c.n], 0xEE) << "wrote past n bytes";
     }
+}
+
+TEST(FormatHexText, TwoUpperCaseDigitsPerByteAndANul) {
+    const std::uint8_t bytes[] = {0x0A, 0xF1, 0x00, 0x9B};
+    char text[16];
+    std::fill(std::begin(text), std::end(text), 'x');
+    FormatHexText(bytes, 2, text);
+    EXPECT_EQ(std::string(text, 5), std::string("0AF1\0", 5));
+    EXPECT_EQ(text[5], 'x');
+    FormatHexText(bytes, 0, text);
+    EXPECT_EQ(text[0], '\0');
+    EXPECT_EQ(text[1], 'A');  // nothing written after the NUL
+    EXPECT_EQ(HexText(bytes, 4), "0AF1009B");
+    EXPECT_EQ(HexText(bytes, 0), "");
+}
+
+TEST(ParseHexNumber, WholeFieldAsOneNumber) {
+    const struct {
+        const char* text;
+        std::optional<std::int32_t> value;
+    } cases[] = {
+        {"3C", 0x3C},  {"00", 0},           {"ff", 0xFF},      {"1000", 0x1000},
+        {"FFFFFFFF", -1}, {"", std::nullopt}, {"G", std::nullopt}, {"1 ", std::nullopt},
+        {" 1", std::nullopt}, {"-1", std::nullopt}, {"0x10", std::nullopt},
+        {"123456789", std::nullopt},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ParseHexNumber(c.text), c.value) << c.text;
 }
 
 }  // namespace
