@@ -6,6 +6,7 @@
 
 #include "app/main_form.h"
 #include "app/output_settings_form.h"
+#include "app/card_param_form.h"
 #include "app/password_form.h"
 #include "app/protocol_form.h"
 #include "app/ui_hooks.h"
@@ -13,6 +14,7 @@
 #include "core/reader_keys_file.h"
 #include "core/reader_status.h"
 #include "core/settings_io.h"
+#include "core/text_format.h"
 #include "tagwire/tagwire.h"
 
 namespace tapwedge::app {
@@ -66,6 +68,26 @@ void TForm1::N2CardMItemClick() {
     AroundDialog([this] {
         TPasswordForm password(nullptr, QStringLiteral("58316"), QStringLiteral("パスワード(5桁)"));
         if (password.exec() != kResultOk) return;
+
+        // ISO15693 is offered only while the connected reader handles it.
+        Settings.CardDialogFlags = static_cast<std::uint16_t>(
+            (Settings.CardDialogFlags & ~kCardDialogIso15693) |
+            (Settings.CommSettings.ReaderType & kReaderHandlesIso15693 ? kCardDialogIso15693 : 0));
+        // The reader keys in memory stay as they are, whatever file is chosen.
+        const std::uint8_t keysFlag = Image.ReaderKeysPresent;
+        const TwAuthKeys imageKeys = Image.ReaderKeys;
+
+        TPosParaForm dialog(Settings.CardFileName, Image, Settings.CardDialogFlags, ProgramFolder);
+        if (dialog.exec() != kResultOk) return;
+        std::string name;
+        dialog.TakeResult(Image, name);
+        Settings.CardFileName = name.substr(0, kCardFileNameMax);
+        Engine.DecodeCardParams(Image.Data(), Settings.OutputOptions.UidNormalOrder,
+                                Settings.CardKeyId);
+        Image.ReaderKeysPresent = keysFlag;
+        Image.ReaderKeys = imageKeys;
+        SaveSettings(Settings, kSaveCardFile, kIniFileName, ProgramFolder);
+        GetAreaLengths(Engine, Settings.OutputItems[1].Length, Settings.OutputItems[2].Length);
     });
 }
 

@@ -22,11 +22,15 @@ std::string BaseNameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// Bytes of the file's own name kept in the temporary name, so that the temporary name stays
+// within the 255 bytes a folder entry may have even beside a file whose name uses them all.
+constexpr std::size_t kTempNameStem = 64;
+
 // Creates a new, empty file beside path; returns its descriptor or -1.
 int CreateTemporaryBeside(const std::string& path, std::string& tempPath) {
     static std::atomic<unsigned> counter{0};
-    const std::string prefix = FolderOf(path) + "." + BaseNameOf(path) + ".tmp" +
-                               std::to_string(::getpid()) + "-";
+    const std::string prefix = FolderOf(path) + "." + BaseNameOf(path).substr(0, kTempNameStem) +
+                               ".tmp" + std::to_string(::getpid()) + "-";
     for (int attempt = 0; attempt < 100; ++attempt) {
         tempPath = prefix + std::to_string(counter.fetch_add(1));
         const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);

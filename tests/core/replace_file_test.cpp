@@ -41,6 +41,15 @@ TEST(ReplaceFile, ReplacesContentsKeepingModeAndLinks) {
     EXPECT_EQ(EntriesIn(dir.Folder()), 2u) << "no temporary file left";
 }
 
+TEST(ReplaceFile, NamesOfTheLongestLengthAFolderTakes) {
+    test::TempDir dir;
+    const std::string path = dir.File(std::string(251, 'n') + ".set");
+    EXPECT_EQ(Replace(path, "long"), ReplaceFileResult::Ok);
+    EXPECT_EQ(Replace(path, "longer"), ReplaceFileResult::Ok);
+    EXPECT_EQ(test::ReadAll(path), "longer");
+    EXPECT_EQ(EntriesIn(dir.Folder()), 1u);
+}
+
 TEST(ReplaceFile, CannotCreateBelowARegularFile) {
     test::TempDir dir;
     test::WriteAll(dir.File("file"), "x");
