@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QElapsedTimer>
@@ -19,6 +20,7 @@
 #include <memory>
 #include <string>
 
+#include "app/card_param_form.h"
 #include "app/main_form.h"
 #include "core/param_file_cipher.h"
 #include "core/settings.h"
@@ -211,6 +213,58 @@ TEST_F(SettingsItems, AWrongOrCancelledPasswordOpensNothing) {
         EXPECT_TRUE(form->Timer1->isActive());
         form->Timer1->stop();
     }
+}
+
+// Answers the password with the settings password, then hands the card dialog to `answer`.
+void AnswerCardDialog(std::function<void(tapwedge::app::TPosParaForm&)> answer) {
+    AnswerNextDialog([answer](QDialog& password) {
+        password.findChild<QLineEdit*>(QStringLiteral("PasswordEdit"))->setText("58316");
+        AnswerNextDialog([answer](QDialog& dialog) {
+            auto* card = qobject_cast<tapwedge::app::TPosParaForm*>(&dialog);
+            ASSERT_NE(card, nullptr);
+            answer(*card);
+        });
+        Click(password, "OkBtn");
+    });
+}
+
+TEST_F(SettingsItems, TheCardDialogOffersIso15693OnlyWhileTheReaderHandlesIt) {
+    std::uint16_t offered = 0;
+    AnswerCardDialog([&](tapwedge::app::TPosParaForm& card) {
+        offered = card.CardDialogFlags;
+        card.reject();
+    });
+    Choose(form->N2CardMItem);
+    EXPECT_EQ(offered & 0x80, 0x80);  // "TQ5862" reads ISO15693
+
+    reader.Unplug();
+    form->Timer1Timer();
+    ASSERT_EQ(form->ReaderState, 0);
+    offered = 0xFF;
+    AnswerCardDialog([&](tapwedge::app::TPosParaForm& card) {
+        offered = card.CardDialogFlags;
+        card.reject();
+    });
+    Choose(form->N2CardMItem);
+    EXPECT_EQ(offered & 0x80, 0);
+}
+
+TEST_F(SettingsItems, AChangeKeptInMemoryIsDecodedAndSavesAnEmptyFileName) {
+    // An image changed only in memory before: the dialog opens on it with no file selected.
+    form->Image.Flags = CardParamImage::kTemporaryChange;
+    form->Image.ReaderKeysPresent = 1;  // the keys section in memory stays as it is
+    AnswerCardDialog([](tapwedge::app::TPosParaForm& card) {
+        EXPECT_TRUE(card.findChild<QCheckBox*>(QStringLiteral("TempChkBox"))->isChecked());
+        Click(card, "OkBitBtn");
+    });
+    Choose(form->N2CardMItem);
+    EXPECT_TRUE(ui.Boxes.empty()) << ui.Texts().front().toStdString();
+    EXPECT_EQ(form->Settings.CardFileName, "");
+    EXPECT_NE(folder.Read("Wedgetap.ini").find("FILE="), std::string::npos);
+    EXPECT_EQ(folder.Read("Wedgetap.ini").find("Card.set"), std::string::npos);
+    EXPECT_EQ(form->Engine.Entries[0].Kind, 0x9200);
+    EXPECT_EQ(form->Image.ReaderKeysPresent, 1);
+    EXPECT_TRUE(form->Timer1->isActive());
 }
 
 }  // namespace
