@@ -13,6 +13,8 @@ class CommDll;
 class UsbDll;
 
 constexpr int kRxAreaSize = 300;
+// A frame up to its checksum (00 00 FF LEN LCS, 254 data bytes, DCS) and the byte after it.
+constexpr int kRxHeldSize = 261;
 
 // Receive states (RxState).
 enum : std::int32_t {
@@ -25,7 +27,6 @@ enum : std::int32_t {
     kRxDcs = 6,
     kRxPostamble = 7,
     kRxComplete = 16,
-    kRxBadPostamble = 17,
     kRxAckLcs = 256,
     kRxAckPostamble = 257,
     kRxNackLcs = 512,
@@ -70,6 +71,12 @@ struct ReaderContext {
     // The frame being received, published to RxFrame when it is complete, so that RxFrame
     // always holds a whole frame (receive thread only).
     std::uint8_t RxStage[256] = {};
+    // The bytes of the frame being received, from its first preamble byte on: when a byte does
+    // not fit, the receiver looks for the next preamble among them (receive thread only).
+    std::uint8_t RxHeld[kRxHeldSize] = {};
+    std::int32_t RxHeldCount = 0;
+    // The state the receiver last stored; another value in RxState means the waiter re-armed it.
+    std::int32_t RxPublished = kRxIdle;
     // Wakes a waiting thread when bytes were fed.
     WaitSignal RxSignal;
 
