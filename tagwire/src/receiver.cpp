@@ -1,10 +1,13 @@
 // The receive state machine, fed on the transport's receive thread.
 //
-// A byte that does not fit the frame being received does not just return to state 0: the
-// frame's bytes seen so far may hold the start of the real frame (garbage ending in a preamble,
-// a frame cut short and followed by the next one), so the receiver looks for the next preamble
-// among them and runs them again from there. Every frame it completes therefore lies in the
-// bytes whole, with good checksums, and a good frame after any garbage is received.
+// Every "00 00 FF" in the bytes may begin a frame, also inside garbage or inside a frame cut
+// short whose length runs on over the next one. So the receiver follows each frame begun since
+// the earliest one that may still be good, and the first to end whole with good checksums (the
+// earliest begun of those ending on the same byte) is the frame received. RxState, RxLength,
+// RxIndex and RxChecksum show the earliest of them, in the states of the receive table; when it
+// turns out to be no frame, the next one begun in the bytes already seen takes its place. Every
+// frame received therefore lies whole in the bytes, and a good frame after any garbage that holds
+// no frame (nor a NACK) is received.
 #include <algorithm>
 #include <cstring>
 
@@ -21,120 +24,132 @@ void LogChunk(ReaderContext& context, const std::uint8_t* bytes, std::uint32_t c
     context.RxLogCount.store(at + n, std::memory_order_relaxed);
 }
 
-// What one byte does in one state.
-struct Transition {
-    std::int32_t next = kRxIdle;
-    bool mismatch = false;  // the byte does not fit: the frame being received is no frame
-    bool ack = false;       // an ACK frame ended with this byte
-};
-
-Transition Mismatch() { return {kRxIdle, true, false}; }
-Transition To(std::int32_t state) { return {state, false, false}; }
-
 bool Terminal(std::int32_t state) { return state == kRxComplete || state == kRxNack; }
 
-// The table of receive states. RxFrame is written just before the frame is published complete.
-Transition Advance(ReaderContext& context, std::int32_t state, std::uint8_t byte) {
-    switch (state) {
-        case kRxIdle:
-            return To(byte == 0x00 ? kRxPreamble2 : kRxIdle);
-        case kRxPreamble2:
-            return byte == 0x00 ? To(kRxStart) : Mismatch();
-        case kRxStart:
-            // A longer run of zeros is still a preamble.
-            if (byte == 0x00) return To(kRxStart);
-            return byte == 0xFF ? To(kRxLen) : Mismatch();
+enum class Outcome { Going, NoFrame, Ack, Frame, Nack };
+
+// One byte for a frame begun at a start byte (the receive table from state 3 on).
+Outcome Advance(RxCandidate& frame, std::uint8_t byte) {
+    switch (frame.State) {
         case kRxLen:
-            context.RxLength = byte;
-            if (byte == 0x00) return To(kRxAckLcs);
-            if (byte == 0xFF) return To(kRxNackLcs);
-            return To(kRxLcs);
+            frame.Length = byte;
+            frame.State = byte == 0x00 ? kRxAckLcs : byte == 0xFF ? kRxNackLcs : kRxLcs;
+            return Outcome::Going;
         case kRxLcs:
-            context.RxChecksum = 0;
-            context.RxStage[0] = static_cast<std::uint8_t>(context.RxLength + 1);
-            context.RxIndex = 1;
-            return ((context.RxLength + byte) & 0xFF) == 0 ? To(kRxData) : Mismatch();
+            frame.Checksum = 0;
+            frame.Taken = 0;
+            if (((frame.Length + byte) & 0xFF) != 0) return Outcome::NoFrame;
+            frame.State = kRxData;
+            return Outcome::Going;
         case kRxData:
-            context.RxChecksum += byte;
-            context.RxStage[context.RxIndex] = byte;
-            ++context.RxIndex;
-            return To(context.RxIndex > context.RxLength ? kRxDcs : kRxData);
+            frame.Checksum += byte;
+            if (++frame.Taken == frame.Length) frame.State = kRxDcs;
+            return Outcome::Going;
         case kRxDcs:
-            return ((context.RxChecksum + byte) & 0xFF) == 0 ? To(kRxPostamble) : Mismatch();
+            if (((frame.Checksum + byte) & 0xFF) != 0) return Outcome::NoFrame;
+            frame.State = kRxPostamble;
+            return Outcome::Going;
         case kRxPostamble:
-            if (byte != 0x00) return Mismatch();
-            context.RxFrame.CopyIn(0, context.RxStage, static_cast<std::size_t>(context.RxLength) + 1);
-            return To(kRxComplete);
+            return byte == 0x00 ? Outcome::Frame : Outcome::NoFrame;
         case kRxAckLcs:
-            return byte == 0xFF ? To(kRxAckPostamble) : Mismatch();
+            if (byte != 0xFF) return Outcome::NoFrame;
+            frame.State = kRxAckPostamble;
+            return Outcome::Going;
         case kRxAckPostamble:
-            // The ACK's postamble is not tested; a zero there may also begin the next preamble.
-            return {byte == 0x00 ? kRxPreamble2 : kRxIdle, false, true};
+            return Outcome::Ack;  // the ACK's postamble is not tested
         case kRxNackLcs:
-            return byte == 0x00 ? To(kRxNack) : Mismatch();
+            return byte == 0x00 ? Outcome::Nack : Outcome::NoFrame;
         default:
-            return To(state);  // complete, NACK: held until the waiter re-arms
+            return Outcome::NoFrame;
     }
 }
 
-// Runs `byte` from `state`, going back over the held bytes after a mismatch; returns the state
-// it leaves and sets `ack` when an ACK ended on the way. Each mismatch drops the held frame's
-// first byte for good, so the work per byte stays bounded by the held frame's length.
-std::int32_t Run(ReaderContext& context, std::int32_t state, std::uint8_t byte, bool& ack) {
-    std::uint8_t replay[kRxHeldSize];
-    std::int32_t count = 0;
-    std::int32_t at = 0;
-    replay[count++] = byte;
-    while (at < count) {
-        const std::uint8_t b = replay[at++];
-        const Transition t = Advance(context, state, b);
-        ack = ack || t.ack;
-        if (t.mismatch) {
-            // The next preamble can only begin at a zero after the held frame's first byte.
-            std::uint8_t again[kRxHeldSize];
-            std::int32_t n = 0;
-            for (std::int32_t i = 1; i < context.RxHeldCount; ++i) {
-                if (n > 0 || context.RxHeld[i] == 0x00) again[n++] = context.RxHeld[i];
+void Forget(ReaderContext& context) {
+    context.RxHeldCount = 0;
+    context.RxCandidateCount = 0;
+}
+
+// Keeps the held bytes from the earliest frame's preamble on, or the last two (a preamble's
+// zeros) when no frame is begun.
+void DropSpentBytes(ReaderContext& context) {
+    const std::int32_t from = context.RxCandidateCount > 0 ? context.RxCandidates[0].Start - 2
+                                                           : std::max(context.RxHeldCount - 2, 0);
+    if (from <= 0) return;
+    context.RxHeldCount -= from;
+    std::memmove(context.RxHeld, context.RxHeld + from, static_cast<std::size_t>(context.RxHeldCount));
+    for (std::int32_t k = 0; k < context.RxCandidateCount; ++k) context.RxCandidates[k].Start -= from;
+}
+
+// The state the receiver shows: that of the earliest frame begun, else the preamble's zeros.
+std::int32_t ShownState(ReaderContext& context) {
+    if (context.RxCandidateCount > 0) {
+        const RxCandidate& first = context.RxCandidates[0];
+        context.RxLength = first.Length;
+        context.RxIndex = first.Taken + 1;
+        context.RxChecksum = first.Checksum;
+        return first.State;
+    }
+    const std::int32_t n = context.RxHeldCount;
+    if (n < 1 || context.RxHeld[n - 1] != 0x00) return kRxIdle;
+    return n >= 2 && context.RxHeld[n - 2] == 0x00 ? kRxStart : kRxPreamble2;
+}
+
+// Runs one byte through every frame begun; returns the state it leaves and sets `ack` when an
+// ACK ended with it. A frame or NACK that ends here is published and the receiver holds.
+std::int32_t Take(ReaderContext& context, std::uint8_t byte, bool& ack) {
+    context.RxHeld[context.RxHeldCount++] = byte;
+    const std::int32_t at = context.RxHeldCount - 1;
+
+    std::int32_t kept = 0;
+    for (std::int32_t k = 0; k < context.RxCandidateCount; ++k) {
+        RxCandidate frame = context.RxCandidates[k];
+        switch (Advance(frame, byte)) {
+            case Outcome::Going:
+                context.RxCandidates[kept++] = frame;
+                break;
+            case Outcome::NoFrame:
+                break;
+            case Outcome::Ack:
+                ack = true;
+                break;
+            case Outcome::Frame: {
+                // [LEN + 1][data]: the data follows LEN and LCS.
+                const std::int32_t length = frame.Length;
+                context.RxFrame.Set(0, static_cast<std::uint8_t>(length + 1));
+                context.RxFrame.CopyIn(1, context.RxHeld + frame.Start + 3, static_cast<std::size_t>(length));
+                context.RxLength = length;
+                context.RxIndex = length + 1;
+                context.RxChecksum = frame.Checksum;
+                Forget(context);
+                return kRxComplete;
             }
-            if (n > 0 || b == 0x00) again[n++] = b;
-            for (std::int32_t i = at; i < count; ++i) again[n++] = replay[i];
-            std::memcpy(replay, again, static_cast<std::size_t>(n));
-            count = n;
-            at = 0;
-            context.RxHeldCount = 0;
-            state = kRxIdle;
-            continue;
-        }
-        const std::int32_t from = state;
-        state = t.next;
-        if (state == kRxIdle || Terminal(state)) {
-            context.RxHeldCount = 0;
-            if (Terminal(state)) return state;  // what is left to run is dropped with the chunk
-        } else if (state == kRxPreamble2) {
-            context.RxHeld[0] = b;  // a new frame begins at this byte
-            context.RxHeldCount = 1;
-        } else if (!(from == kRxStart && state == kRxStart)) {
-            // (A zero after the preamble's two is not kept: a frame that begins one zero later
-            // reads the same from there on.)
-            context.RxHeld[context.RxHeldCount++] = b;
+            case Outcome::Nack:
+                Forget(context);
+                return kRxNack;
         }
     }
-    return state;
+    context.RxCandidateCount = kept;
+
+    if (byte == 0xFF && at >= 2 && context.RxHeld[at - 1] == 0x00 && context.RxHeld[at - 2] == 0x00) {
+        context.RxCandidates[context.RxCandidateCount++] = RxCandidate{at};
+    }
+    DropSpentBytes(context);
+    return ShownState(context);
 }
 
 // Runs one byte; returns the state it leaves. The waiter may reset RxState to 0 at any time:
-// then the held bytes are forgotten, and a transition is stored only over the state it was
+// then what the receiver held is forgotten, and a state is stored only over the state it was
 // computed from, else the byte runs again from the state the waiter set.
 std::int32_t Step(ReaderContext& context, std::uint8_t byte) {
     std::int32_t state = context.RxState.load(std::memory_order_acquire);
     for (;;) {
         if (state != context.RxPublished) {
-            context.RxHeldCount = 0;
+            Forget(context);
             context.RxPublished = state;
         }
         if (Terminal(state)) return state;
         bool ack = false;
-        const std::int32_t next = Run(context, state, byte, ack);
+        const std::int32_t next = Take(context, byte, ack);
         if (next == state ||
             context.RxState.compare_exchange_strong(state, next, std::memory_order_acq_rel,
                                                     std::memory_order_acquire)) {
@@ -143,6 +158,7 @@ std::int32_t Step(ReaderContext& context, std::uint8_t byte) {
             return next;
         }
         // Re-armed meanwhile: `state` now holds what the waiter set.
+        Forget(context);
     }
 }
 

@@ -77,8 +77,8 @@ TEST(Receiver, SkipsGarbageAndBrokenFramesBeforeAGoodOne) {
     }
 }
 
-// Whatever came before it in the same wait, a good frame is received: the receiver looks for
-// the next preamble in the bytes it has already taken for a frame.
+// Whatever came before it in the same wait, a good frame is received: every preamble, also in
+// bytes already taken for another frame, begins a frame of its own.
 TEST(Receiver, AFrameAfterGarbageIsReceivedAtAnyChunkBoundary) {
     Bytes badPostamble = Frame({0x11, 0x22});
     badPostamble.back() = 0x01;
@@ -93,6 +93,8 @@ TEST(Receiver, AFrameAfterGarbageIsReceivedAtAnyChunkBoundary) {
         {"a frame cut after its length", {0x00, 0x00, 0xFF, 0x03, 0xFD}},
         {"a frame cut in its data", Bytes(partial.begin(), partial.begin() + 7)},
         {"a frame cut before its checksum", Bytes(partial.begin(), partial.end() - 2)},
+        // Its length runs on over the whole next frame.
+        {"a frame cut short with a long length", {0x00, 0x00, 0xFF, 0x30, 0xD0, 0x01, 0x02}},
         // The next frame's first bytes complete the cut frame's data and checksum; its postamble
         // would be the next frame's start byte.
         {"a cut frame that ends on the next one's bytes", {0x00, 0x00, 0xFF, 0x02, 0xFE, 0x00}},
