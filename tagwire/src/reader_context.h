@@ -13,6 +13,10 @@ class CommDll;
 class UsbDll;
 
 constexpr int kRxAreaSize = 300;
+// The longest frame: 00 00 FF LEN LCS, 254 data bytes, DCS, 00.
+constexpr int kRxHeldSize = 261;
+// A frame begins at every "00 00 FF": at most one in three of the held bytes.
+constexpr int kRxMaxCandidates = kRxHeldSize / 3 + 1;
 
 // Receive states (RxState).
 enum : std::int32_t {
@@ -25,11 +29,19 @@ enum : std::int32_t {
     kRxDcs = 6,
     kRxPostamble = 7,
     kRxComplete = 16,
-    kRxBadPostamble = 17,
     kRxAckLcs = 256,
     kRxAckPostamble = 257,
     kRxNackLcs = 512,
     kRxNack = 513,
+};
+
+// A frame being received, from its start byte 0xFF at RxHeld[Start] on.
+struct RxCandidate {
+    std::int32_t Start = 0;
+    std::int32_t State = kRxLen;  // the receive state its next byte meets
+    std::int32_t Length = 0;      // LEN
+    std::int32_t Taken = 0;       // data bytes taken
+    std::int32_t Checksum = 0;    // their sum
 };
 
 // Wait states (WaitState).
@@ -67,9 +79,15 @@ struct ReaderContext {
     std::int32_t Timeout = kDefaultTimeout;
     std::atomic<std::uint8_t> AckReceived{0};
 
-    // The frame being received, published to RxFrame when it is complete, so that RxFrame
-    // always holds a whole frame (receive thread only).
-    std::uint8_t RxStage[256] = {};
+    // Receive thread only: the bytes from the preamble of the earliest frame that may still be
+    // in them, and every frame begun there (each preamble starts one, so that a good frame is
+    // found whatever came before it); the earliest is the one RxState and the fields above show.
+    std::uint8_t RxHeld[kRxHeldSize] = {};
+    std::int32_t RxHeldCount = 0;
+    RxCandidate RxCandidates[kRxMaxCandidates] = {};
+    std::int32_t RxCandidateCount = 0;
+    // The state the receiver last stored; another value in RxState means the waiter re-armed it.
+    std::int32_t RxPublished = kRxIdle;
     // Wakes a waiting thread when bytes were fed.
     WaitSignal RxSignal;
 
