@@ -46,6 +46,9 @@ D2xxAttachment::~D2xxAttachment() {
 
 void D2xxAttachment::Plug() {
     id_ = FakeFtdiAddDevice(description_.c_str(), serial_.c_str(), location_);
+    // A powered reader holds DSR and CTS on; a host takes DSR off for the reader gone.
+    constexpr std::uint32_t kCts = 0x10, kDsr = 0x20;
+    FakeFtdiSetModemStatus(id_, kCts | kDsr);
     gate_ = Gate::Make();
     gate_->sim = &sim_;
     FakeFtdiSetPeer(id_, &Gate::OnHostWrite, gate_);
