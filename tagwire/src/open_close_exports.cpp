@@ -101,8 +101,8 @@ TAGWIRE_EXPORT std::int32_t TwUsbGetDevice(char* description, char* serialNumber
     }
 }
 
-// A null list asks for the count alone, so that a caller can size its list before listing.
 TAGWIRE_EXPORT std::int32_t TwUsbGetDeviceList(std::int32_t* locations) {
+    // A null list asks for the device count only, so that a caller can size its list first.
     try {
         ReaderContext* context = EnumerationContext();
         return context ? context->GetUsbDeviceList(locations) : TW_ERR_FAILED;

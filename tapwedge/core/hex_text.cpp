@@ -30,4 +30,13 @@ int ParseHexText(const char* text, std::uint8_t* out, int n) {
     return 0;
 }
 
+void FormatHexText(const std::uint8_t* bytes, int count, char* text) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    for (int i = 0; i < count; ++i) {
+        *text++ = kDigits[bytes[i] >> 4];
+        *text++ = kDigits[bytes[i] & 0x0F];
+    }
+    *text = '\0';
+}
+
 }  // namespace tapwedge

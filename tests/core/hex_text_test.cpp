@@ -41,5 +41,31 @@ TEST(ParseHexText, ConvertsPairsPadsAndStopsAtInvalidHighNibble) {
     }
 }
 
+TEST(FormatHexText, WritesTwoUpperCaseDigitsPerByteAndNothingPastTheNul) {
+    struct FormatCase {
+        std::vector<std::uint8_t> bytes;
+        const char* text;
+    };
+    const FormatCase cases[] = {
+        {{0x0A, 0xF1}, "0AF1"},
+        {{}, ""},
+        {{0x00, 0x9B, 0xC4, 0xFF, 0x10, 0x7E, 0x01, 0xD2}, "009BC4FF107E01D2"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        char text[20];
+        std::fill(std::begin(text), std::end(text), '#');
+        const int count = static_cast<int>(c.bytes.size());
+        FormatHexText(c.bytes.data(), count, text);
+        EXPECT_STREQ(text, c.text);
+        EXPECT_EQ(text[2 * count + 1], '#') << "wrote past the NUL";
+
+        // The text reads back as the same bytes.
+        std::uint8_t back[8];
+        ASSERT_EQ(ParseHexText(text, back, count), 0);
+        EXPECT_TRUE(std::equal(c.bytes.begin(), c.bytes.end(), back));
+    }
+}
+
 }  // namespace
 }  // namespace tapwedge

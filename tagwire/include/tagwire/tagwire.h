@@ -137,9 +137,7 @@ static_assert(sizeof(TwMifCard) == 17 && offsetof(TwMifCard, Info) == 4 &&
 /* ---- Open, close and USB enumeration ---- */
 TAGWIRE_EXPORT int32_t TwOpen(int32_t port, int32_t baud);
 TAGWIRE_EXPORT int32_t TwUsbGetDevice(char* description, char* serialNumber, int32_t index);
-/* Writes one location per attached FTDI device and returns the device count (or a D2XX status,
- * or -1 without the driver). With locations NULL nothing is written: the count alone, so that
- * the caller can size its list first. */
+/* One location per attached FTDI device; returns the count. A null list only counts. */
 TAGWIRE_EXPORT int32_t TwUsbGetDeviceList(int32_t* locations);
 TAGWIRE_EXPORT int32_t TwUsbOpen(const char* serialNumber, int32_t port, int32_t baud);
 TAGWIRE_EXPORT int32_t TwUsbChkLine(int32_t line);

@@ -44,14 +44,18 @@ D2xxAttachment::~D2xxAttachment() {
     Unplug();
 }
 
+namespace {
+constexpr std::uint32_t kCtsOn = 0x10;
+constexpr std::uint32_t kDsrOn = 0x20;
+}  // namespace
+
 void D2xxAttachment::Plug() {
     id_ = FakeFtdiAddDevice(description_.c_str(), serial_.c_str(), location_);
-    // A powered reader holds DSR and CTS on; a host takes DSR off for the reader gone.
-    constexpr std::uint32_t kCts = 0x10, kDsr = 0x20;
-    FakeFtdiSetModemStatus(id_, kCts | kDsr);
     gate_ = Gate::Make();
     gate_->sim = &sim_;
     FakeFtdiSetPeer(id_, &Gate::OnHostWrite, gate_);
+    // A powered reader holds DSR and CTS up while it is plugged in.
+    FakeFtdiSetModemStatus(id_, kDsrOn | kCtsOn);
 }
 
 int D2xxAttachment::DeviceId() const {

@@ -1,0 +1,63 @@
+#include "app/end_session_watcher.h"
+
+#include <QGuiApplication>
+#include <QSessionManager>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace tapwedge::app {
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void OnEndSignal(int) {
+    const int savedErrno = errno;
+    const char byte = 1;
+    // Nothing to do when the pipe is full: a wake-up is pending anyway.
+    [[maybe_unused]] const ssize_t written = write(signalPipe[1], &byte, 1);
+    errno = savedErrno;
+}
+
+}  // namespace
+
+EndSessionWatcher::EndSessionWatcher(QObject* parent) : QObject(parent) {
+    if (pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    notifier_ = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
+    connect(notifier_, &QSocketNotifier::activated, this, &EndSessionWatcher::OnSignalPipe);
+
+    struct sigaction action {};
+    action.sa_handler = OnEndSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int number : {SIGTERM, SIGHUP, SIGINT}) sigaction(number, &action, nullptr);
+
+    if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        connect(gui, &QGuiApplication::commitDataRequest, this,
+                [this](QSessionManager&) { emit EndSessionRequested(); });
+    }
+}
+
+EndSessionWatcher::~EndSessionWatcher() {
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    for (const int number : {SIGTERM, SIGHUP, SIGINT}) sigaction(number, &action, nullptr);
+    delete notifier_;
+    notifier_ = nullptr;
+    for (int& fd : signalPipe) {
+        if (fd >= 0) close(fd);
+        fd = -1;
+    }
+}
+
+void EndSessionWatcher::OnSignalPipe() {
+    char bytes[16];
+    while (read(signalPipe[0], bytes, sizeof bytes) > 0) {
+    }
+    emit EndSessionRequested();
+}
+
+}  // namespace tapwedge::app

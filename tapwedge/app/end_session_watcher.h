@@ -1,0 +1,27 @@
+#pragma once
+// Turns the end of the desktop session and the signals that end a program (SIGTERM, SIGHUP,
+// SIGINT) into one Qt signal on the user-interface thread. The signal handler only writes a
+// byte into a pipe; the event loop reads it.
+#include <QObject>
+
+class QSocketNotifier;
+
+namespace tapwedge::app {
+
+class EndSessionWatcher : public QObject {
+    Q_OBJECT
+public:
+    // Installs the signal handlers; one watcher per process.
+    explicit EndSessionWatcher(QObject* parent = nullptr);
+    ~EndSessionWatcher() override;
+
+signals:
+    void EndSessionRequested();
+
+private:
+    void OnSignalPipe();
+
+    QSocketNotifier* notifier_ = nullptr;
+};
+
+}  // namespace tapwedge::app

@@ -1,0 +1,65 @@
+// Tapwedge: a tray program that types the cards presented at a contactless-card reader.
+#include <QStandardPaths>
+
+#include <cstdio>
+#include <exception>
+#include <unistd.h>
+
+#include "app/end_session_watcher.h"
+#include "app/fonts.h"
+#include "app/main_form.h"
+#include "app/tapwedge_application.h"
+#include "app/ui_hooks.h"
+#include "core/program_folder.h"
+#include "platform/exception_handler.h"
+#include "platform/key_injectors.h"
+#include "platform/message_pump.h"
+#include "platform/single_instance.h"
+
+using namespace tapwedge;
+using namespace tapwedge::app;
+
+int main(int argc, char** argv) {
+    TapwedgeApplication application(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Tapwedge"));
+    // From the start: an end signal that comes early ends the program in order, not by default.
+    EndSessionWatcher endSession;
+
+    QString lockFolder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (lockFolder.isEmpty()) lockFolder = QStringLiteral("/tmp");
+    const platform::InstanceLockResult lock =
+        platform::LockSingleInstance(lockFolder.toStdString(), "Tapwedge");
+    if (lock.State == platform::InstanceLock::Failed) {
+        std::fprintf(stderr, "tapwedge: cannot take the single-instance lock: %s\n",
+                     lock.Error.c_str());
+        return -1;
+    }
+    if (lock.State == platform::InstanceLock::AlreadyRunning) {
+        ShowMessage(QStringLiteral("すでに起動されています。"));
+        return -1;
+    }
+
+    try {
+        // No window is shown; dialogs closing must not end the program.
+        QApplication::setQuitOnLastWindowClosed(false);
+        const std::string programFolder = ProgramFolder();
+        // Card-parameter files are opened by bare name from the program folder.
+        if (chdir(programFolder.c_str()) != 0) std::perror("tapwedge: program folder");
+        // Every wait of the reader library keeps the tray and the menu alive.
+        platform::SetMessagePump([] { QCoreApplication::processEvents(); });
+        InstallExceptionDisplay();
+        InstallJapaneseUiFont();
+
+        const platform::KeyInjectorChoice keys = platform::ChooseKeyInjector();
+        TForm1 form(programFolder, keys.Injector.get());
+        QObject::connect(&endSession, &EndSessionWatcher::EndSessionRequested, &form,
+                         &TForm1::WMEndSession);
+        QObject::connect(&form, &TForm1::Closed, &application, &QCoreApplication::quit,
+                         Qt::QueuedConnection);
+        if (!form.Closing()) QCoreApplication::exec();
+        platform::SetMessagePump({});
+    } catch (...) {
+        platform::HandleException(nullptr, std::current_exception());
+    }
+    return 0;
+}

@@ -1,0 +1,117 @@
+#pragma once
+// The program's main form: never shown, it owns every setting, the card parameters, the
+// card-read engine, the reader connection and its polling timer, the tray icon and its menu.
+// The user reaches the program only through the tray icon.
+#include <QIcon>
+#include <QString>
+#include <QWidget>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "core/card_param_image.h"
+#include "core/card_read_engine.h"
+#include "core/card_records.h"
+#include "core/settings.h"
+#include "platform/keyboard_input.h"
+
+class QAction;
+class QMenu;
+class QTimer;
+
+namespace tapwedge::app {
+
+class TTasktrayIcon;
+class TViewForm;
+
+class TForm1 : public QWidget {
+    Q_OBJECT
+public:
+    // Builds the whole program state from the INI file and the card-parameter file in
+    // programFolder (ending with '/'; also the current directory), then shows the tray icon and
+    // starts polling unless the settings say to start stopped. The keys of a read are typed
+    // through injector (nullptr: keyboard output types nothing).
+    TForm1(const std::string& programFolder, platform::KeyInjector* injector);
+    ~TForm1() override;
+    TForm1(const TForm1&) = delete;
+    TForm1& operator=(const TForm1&) = delete;
+
+    // --- components ---
+    QIcon Image1;  // no reader ready
+    QIcon Image2;  // reader ready
+    QIcon Image3;  // polling stopped or paused
+    QMenu* PopupMenu1 = nullptr;
+    QAction* N1SetMItem = nullptr;
+    QAction* N2CardMItem = nullptr;
+    QAction* N3PortMItem = nullptr;
+    QAction* N1 = nullptr;
+    QAction* N7ViewMItem = nullptr;
+    QAction* N2 = nullptr;
+    QAction* N4StopMItem = nullptr;
+    QAction* N6VerMItem = nullptr;
+    QAction* N5CloseMItem = nullptr;
+    QTimer* Timer1 = nullptr;  // polling
+    QTimer* Timer2 = nullptr;  // deferred exit
+
+    // --- state ---
+    AppSettings Settings;  // CommSettings, OutputItems, OutputOptions, CardFileName, flags...
+    std::int32_t ReaderState = 0;
+    std::uint8_t PollBusy = 0;
+    CardParamImage Image{};
+    CardIdRecord CardID;
+    CardDataRecord CardData;
+    CardReadEngine Engine;
+    std::unique_ptr<TTasktrayIcon> TrayIcon;
+    std::unique_ptr<TViewForm> ViewForm;  // created on first use, then only hidden
+    std::int32_t LastUsbState = 0;        // the state of the last USB tick that changed it
+    const std::string ProgramFolder;
+
+    // --- start-up and end ---
+    void FormCreate();
+    void FormClose();
+    void WMEndSession();
+    bool Closing() const { return closing_; }
+
+    // --- polling loop and reader connection ---
+    void Timer1Timer();
+    int InitReader();
+    void ShowTrayStatus(std::int32_t state);
+    bool ComPortExists(int port);
+    void DumpToView(int index, const char* title, std::int32_t n, const std::uint8_t* bytes);
+
+    // --- tray menu ---
+    void PopupMenu1Popup();
+    void ResumeAfterMenu();
+    void SetPolling(bool run);
+    void EnableMenuItems(bool enable);
+    void N4StopMItemClick();
+    void N7ViewMItemClick();
+    void N5CloseMItemClick();
+    void Timer2Timer();
+
+signals:
+    // The form has closed: the program ends.
+    void Closed();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void ApplyDefaults();
+    void ReadCardParameters();
+    void BuildMenu();
+    void PollUsb();
+    void ReadAndOutput();
+    void InstallDeactivationHandler() { deactivationHandler_ = true; }
+    void RemoveDeactivationHandler() { deactivationHandler_ = false; }
+    void OnMenuHidden();
+    void CloseProgram();
+
+    platform::KeyInjector* injector_;
+    bool deactivationHandler_ = false;
+    bool closing_ = false;
+    bool closed_ = false;
+};
+
+}  // namespace tapwedge::app

@@ -1,0 +1,40 @@
+#include "app/tapwedge_application.h"
+
+#include <QMetaObject>
+#include <QThread>
+
+#include <exception>
+
+#include "app/ui_hooks.h"
+#include "platform/exception_handler.h"
+
+namespace tapwedge::app {
+
+TapwedgeApplication::TapwedgeApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+
+TapwedgeApplication::~TapwedgeApplication() = default;
+
+bool TapwedgeApplication::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        platform::HandleException(receiver, std::current_exception());
+        return false;
+    }
+}
+
+void InstallExceptionDisplay() {
+    platform::SetExceptionHandler([](void*, std::exception_ptr error) {
+        const QString text = QString::fromStdString(platform::DescribeException(error));
+        QCoreApplication* application = QCoreApplication::instance();
+        if (application == nullptr) return;
+        if (QThread::currentThread() == application->thread()) {
+            ShowMessage(text);
+        } else {
+            QMetaObject::invokeMethod(application, [text] { ShowMessage(text); },
+                                      Qt::QueuedConnection);
+        }
+    });
+}
+
+}  // namespace tapwedge::app

@@ -1,0 +1,55 @@
+#include "app/tasktray_icon.h"
+
+#include <QCursor>
+#include <QMenu>
+#include <QWidget>
+
+namespace tapwedge::app {
+
+TTasktrayIcon::TTasktrayIcon(QObject* owner) : QObject(owner) {
+    connect(&tray_, &QSystemTrayIcon::activated, this, &TTasktrayIcon::OnActivated);
+}
+
+TTasktrayIcon::~TTasktrayIcon() = default;
+
+void TTasktrayIcon::Configure(QWidget* form, const QIcon* icon, QMenu* left, QMenu* right) {
+    if (form != nullptr) {
+        OwnerForm = form;
+        Title = form->windowTitle();
+    }
+    if (icon != nullptr) Icon = *icon;
+    if (left != nullptr) LeftMenu = left;
+    if (right != nullptr) RightMenu = right;
+}
+
+bool TTasktrayIcon::NotifyIcon(int operation, const QString& tip) {
+    switch (operation) {
+    case kAdd:
+    case kModify:
+        tray_.setIcon(Icon);
+        tray_.setToolTip(tip.left(kMaxTipLength));
+        if (operation == kAdd) tray_.show();
+        break;
+    case kDelete:
+        tray_.hide();
+        tray_.setToolTip(QString());
+        break;
+    default:
+        return false;
+    }
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void TTasktrayIcon::OnActivated(QSystemTrayIcon::ActivationReason reason) {
+    if (reason == QSystemTrayIcon::Trigger) ButtonUp(0, LeftMenu);
+    if (reason == QSystemTrayIcon::Context) ButtonUp(1, RightMenu);
+}
+
+void TTasktrayIcon::ButtonUp(std::uint8_t button, QMenu* menu) {
+    const QPoint at = QCursor::pos();
+    if (OnMouseUp) OnMouseUp(this, button, at.x(), at.y());
+    // Not modal: a polling tick that is waiting for the reader goes on while the menu is open.
+    if (menu != nullptr) menu->popup(at);
+}
+
+}  // namespace tapwedge::app

@@ -1,0 +1,51 @@
+#pragma once
+// The program's icon in the desktop's notification area. A left click opens the left menu at
+// the cursor; a right click opens the right menu, which the program leaves unset.
+#include <QIcon>
+#include <QObject>
+#include <QString>
+#include <QSystemTrayIcon>
+
+#include <cstdint>
+#include <functional>
+
+class QMenu;
+class QWidget;
+
+namespace tapwedge::app {
+
+class TTasktrayIcon : public QObject {
+    Q_OBJECT
+public:
+    enum Operation { kAdd = 0, kModify = 1, kDelete = 2 };
+    static constexpr int kMaxTipLength = 63;  // characters of the tip that are shown
+
+    // Called before a menu opens: button 0 left, 1 right, and the cursor position.
+    using MouseUpHandler = std::function<void(TTasktrayIcon* sender, std::uint8_t button, int x, int y)>;
+
+    explicit TTasktrayIcon(QObject* owner);
+    ~TTasktrayIcon() override;
+
+    // Sets only what is given (not null).
+    void Configure(QWidget* form, const QIcon* icon, QMenu* left, QMenu* right);
+    // Adds, modifies or deletes the icon; true when the desktop has a tray that took it.
+    bool NotifyIcon(int operation, const QString& tip);
+
+    QString Title = QStringLiteral("Tasktray");
+    QWidget* OwnerForm = nullptr;
+    QMenu* LeftMenu = nullptr;
+    QMenu* RightMenu = nullptr;
+    MouseUpHandler OnMouseUp;
+    QIcon Icon;
+
+    // The icon as the desktop sees it.
+    QSystemTrayIcon& TrayIcon() { return tray_; }
+
+private:
+    void OnActivated(QSystemTrayIcon::ActivationReason reason);
+    void ButtonUp(std::uint8_t button, QMenu* menu);
+
+    QSystemTrayIcon tray_;
+};
+
+}  // namespace tapwedge::app

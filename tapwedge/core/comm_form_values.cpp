@@ -1,0 +1,47 @@
+#include "core/comm_form_values.h"
+
+#include "core/profile_file.h"
+
+namespace tapwedge {
+namespace {
+
+constexpr std::int32_t kBaudRates[kBaudRateCount] = {4800,  9600,  14400, 19200,
+                                                     28800, 38400, 57600, 115200};
+constexpr int kIndex9600 = 1;
+constexpr int kIndex115200 = 7;
+
+bool IsControl(char32_t c) { return c < 32 || c == 127; }
+
+}  // namespace
+
+int BaudRateIndex(std::int32_t baud) {
+    if (baud == 76800) return kIndex115200;  // no such item; the reader's next speed up
+    for (int i = 0; i < kBaudRateCount; ++i) {
+        if (kBaudRates[i] == baud) return i;
+    }
+    return kIndex9600;
+}
+
+std::int32_t BaudRateOfIndex(int index) {
+    return index >= 0 && index < kBaudRateCount ? kBaudRates[index] : kBaudRates[kIndex9600];
+}
+
+std::uint8_t ComPortOfText(std::string_view text) {
+    // A number above 255 names no port; it must not wrap round to another one.
+    const auto number = ParseDecimal(text);
+    if (!number || *number < 0 || *number > 255) return 1;
+    return static_cast<std::uint8_t>(*number);
+}
+
+char32_t FilterPortChar(char32_t c) {
+    if (IsControl(c) || (c >= '0' && c <= '9')) return c;
+    return 0;
+}
+
+char32_t FilterHexKeyChar(char32_t c) {
+    if (IsControl(c) || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F')) return c;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 'A';
+    return 0;
+}
+
+}  // namespace tapwedge

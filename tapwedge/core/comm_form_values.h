@@ -1,0 +1,28 @@
+#pragma once
+// Values of the communication settings dialog that need no widget: the speed list, the port
+// number of the typed port text and the characters the port and key fields accept.
+#include <cstdint>
+#include <string_view>
+
+namespace tapwedge {
+
+// Items of the speed list: 4800, 9600, 14400, 19200, 28800, 38400, 57600, 115200 bit/s.
+inline constexpr int kBaudRateCount = 8;
+
+// The list item shown for a stored speed: 76800 shows as 115200, a speed not in the list as 9600.
+int BaudRateIndex(std::int32_t baud);
+
+// The speed of a list item; no selection (or any index outside the list) gives 9600.
+std::int32_t BaudRateOfIndex(int index);
+
+// The COM number of the port text: a decimal number 0..255 (0 = the USB reader); any other
+// text, the empty text included, gives 1.
+std::uint8_t ComPortOfText(std::string_view text);
+
+// Key filters of the fields. Each returns the character to insert, or 0 to drop it. Control
+// characters (below 32, and DEL) pass; so do digits, and in a key field the hex digits, a..f
+// becoming A..F. Every other character, non-ASCII ones included, is dropped.
+char32_t FilterPortChar(char32_t c);
+char32_t FilterHexKeyChar(char32_t c);
+
+}  // namespace tapwedge

@@ -1,0 +1,364 @@
+// The polling loop against the simulated reader: finding and opening the reader, bringing it
+// to the ready state, reading and outputting cards, and the errors that force a reconnection.
+#include <QAction>
+#include <QCoreApplication>
+#include <QPlainTextEdit>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/main_form.h"
+#include "app/tasktray_icon.h"
+#include "app/view_form.h"
+#include "fake_ftdi_control.h"
+#include "platform/message_pump.h"
+#include "platform/recording_key_injector.h"
+#include "program_rig.h"
+#include "ui_answers.h"
+
+namespace tapwedge_test {
+namespace {
+
+using tapwedge::CardParamImage;
+using tapwedge::app::TForm1;
+using tapwedge::sim::FelicaCard;
+using tapwedge::sim::Fault;
+
+constexpr std::int32_t kReady = 3;
+const char* const kIdmText = "012E4C0011223344";  // the simulator's FeliCa card
+
+// A FeliCa entry that outputs the IDm only.
+CardParamImage IdOnlyImage() {
+    CardParamImage image{};
+    image.Entries[0].SetKind(0x9200);
+    image.Entries[0].SetSystemCode(0xFFFF);
+    return image;
+}
+
+std::string IniFor(Link link) {
+    return std::string("[COMUNICATION]\nCOM=") + (link == Link::Usb ? "0" : "3") +
+           "\n[PARAMETER]\nLOG=ON\nKEYEMU=ON\nBEEP=ON\nFILE=log.csv\n[CARDID]\nENABLED=1\n";
+}
+
+int CountCalls(const char* function) {
+    int count = 0;
+    for (std::size_t i = 0; i < FakeFtdiCallCount(); ++i) {
+        FakeFtdiCall call{};
+        if (FakeFtdiGetCall(i, &call) == 0 && std::string(call.function) == function) ++count;
+    }
+    return count;
+}
+
+class PollingBase {
+protected:
+    explicit PollingBase(Link link) : link_(link) {
+        platform::SetMessagePump([] { QCoreApplication::processEvents(); });
+        folder.WriteCardSet(IdOnlyImage());
+        folder.WriteIni(IniFor(link));
+    }
+    ~PollingBase() {
+        form.reset();
+        platform::SetMessagePump({});
+    }
+
+    void Start() {
+        form = std::make_unique<TForm1>(folder.Folder(), &keys);
+        // The tests run the ticks themselves.
+        form->Timer1->stop();
+    }
+    // Ticks until the reader is ready (at most a few); true when it is.
+    bool TickUntilReady() {
+        for (int i = 0; i < 4 && form->ReaderState != kReady; ++i) form->Timer1Timer();
+        return form->ReaderState == kReady;
+    }
+    std::string Csv() const { return folder.Read("log.csv"); }
+    std::string Lines(int n) const {
+        std::string text;
+        for (int i = 0; i < n; ++i) text += std::string(kIdmText) + ",,\n";
+        return text;
+    }
+    QString Tip() const { return form->TrayIcon->TrayIcon().toolTip(); }
+    bool Shows(const QIcon& icon) const { return form->TrayIcon->Icon.cacheKey() == icon.cacheKey(); }
+
+    ScratchProgramFolder folder;
+    UiAnswers ui;
+    platform::RecordingKeyInjector keys;
+    Link link_;
+    std::unique_ptr<SimulatedReader> reader = std::make_unique<SimulatedReader>(link_, folder);
+    std::unique_ptr<TForm1> form;
+};
+
+class Polling : public PollingBase, public ::testing::TestWithParam<Link> {
+protected:
+    Polling() : PollingBase(GetParam()) {}
+};
+
+std::string LinkName(const ::testing::TestParamInfo<Link>& info) {
+    return info.param == Link::Usb ? "Usb" : "Com";
+}
+
+INSTANTIATE_TEST_SUITE_P(BothLinks, Polling, ::testing::Values(Link::Usb, Link::Com), LinkName);
+
+TEST_P(Polling, TheReaderBecomesReadyAndPollsEvery100Ms) {
+    Start();
+    ASSERT_TRUE(TickUntilReady());
+    EXPECT_TRUE(ui.Boxes.empty());
+    EXPECT_EQ(Tip(), QStringLiteral("デバイス検出済/COMポートオープン"));
+    EXPECT_TRUE(Shows(form->Image2));
+    EXPECT_EQ(form->Timer1->interval(), 100);
+    EXPECT_EQ(form->Settings.CommSettings.ReaderType, 0xD2);  // "TQ5862": SSFC edition, ISO15693
+    EXPECT_EQ(form->PollBusy, 0);
+}
+
+TEST_P(Polling, ACardIsOutputOnceWhileItStaysAndAgainWhenItComesBack) {
+    Start();
+    ASSERT_TRUE(TickUntilReady());
+    const int card = reader->sim.AddCard(FelicaCard{});
+    form->Timer1Timer();
+    EXPECT_EQ(Csv(), Lines(1));
+    EXPECT_EQ(ui.Beeps, 1);
+    const std::size_t keysOfOneRead = keys.Records.size();
+    EXPECT_GT(keysOfOneRead, 2u * 16);  // 16 characters and TAB, each down and up
+
+    form->Timer1Timer();
+    form->Timer1Timer();
+    EXPECT_EQ(Csv(), Lines(1));
+    EXPECT_EQ(ui.Beeps, 1);
+    EXPECT_EQ(keys.Records.size(), keysOfOneRead);
+
+    reader->sim.TakeAway(card);
+    form->Timer1Timer();
+    reader->sim.PutBack(card);
+    form->Timer1Timer();
+    EXPECT_EQ(Csv(), Lines(2));
+    EXPECT_EQ(ui.Beeps, 2);
+    EXPECT_EQ(form->ReaderState, kReady);
+}
+
+TEST_P(Polling, TheDataViewKeepsReceivingReadsWhileHidden) {
+    Start();
+    ASSERT_TRUE(TickUntilReady());
+    form->N7ViewMItemClick();  // shown
+    form->N7ViewMItemClick();  // hidden again
+    ASSERT_TRUE(form->ViewForm);
+    EXPECT_FALSE(form->ViewForm->isVisible());
+    form->Timer1->stop();
+
+    reader->sim.AddCard(FelicaCard{});
+    form->Timer1Timer();
+    form->N7ViewMItemClick();
+    EXPECT_TRUE(form->ViewForm->isVisible());
+    EXPECT_EQ(form->ViewForm->ViewMemo->toPlainText(),
+              QStringLiteral("CardID\n 01 2E 4C 00 11 22 33 44 \nCardData\n "));
+}
+
+TEST_P(Polling, ATimeOutKeepsTheReaderWhileItAnswersAttention) {
+    Start();
+    ASSERT_TRUE(TickUntilReady());
+    reader->sim.InjectFault({.command = 0x00, .no_reply = true});
+    form->Timer1Timer();
+    EXPECT_EQ(form->ReaderState, kReady);
+    EXPECT_EQ(Tip(), QStringLiteral("デバイス検出済/COMポートオープン"));
+}
+
+TEST_P(Polling, ATimeOutWithoutAttentionConnectsAnew) {
+    Start();
+    ASSERT_TRUE(TickUntilReady());
+    reader->sim.InjectFault({.command = 0x00, .no_reply = true});
+    reader->sim.InjectFault({.command = 0x7A, .no_reply = true});
+    form->Timer1Timer();
+    if (GetParam() == Link::Com) {
+        EXPECT_EQ(form->ReaderState, 0);
+        EXPECT_EQ(Tip(), QStringLiteral("デバイス未検出/COMクローズ"));
+        EXPECT_EQ(form->Settings.CommSettings.ReaderType, 0x0F);
+        EXPECT_EQ(TwClose(), TW_ERR_NOT_OPEN);
+    } else {
+        EXPECT_EQ(form->ReaderState, 1);
+        EXPECT_EQ(Tip(), QStringLiteral("デバイス未検出または認証エラー/COMオープン"));
+    }
+    // The next tick brings it back.
+    reader->sim.ClearFaults();
+    EXPECT_TRUE(TickUntilReady());
+}
+
+TEST_P(Polling, AnEditionZeroReaderThatRejectsAuthenticationIsReadyWithoutAMessage) {
+    reader->sim.SetVersionText("TQ5802 V1.00");
+    reader->sim.SetReply(0x70, {0x7F});
+    Start();
+    ASSERT_TRUE(TickUntilReady());
+    EXPECT_TRUE(ui.Boxes.empty());
+    EXPECT_EQ(form->Settings.CommSettings.ReaderType, 0xD0);
+    EXPECT_EQ(form->Settings.CardKeyId, 0xF0F0F0);  // no key ID list for this edition
+}
+
+TEST_P(Polling, AnEncryptingReaderThatRejectsAuthenticationStaysOpenSilently) {
+    reader->sim.SetVersionText("TQ5822 V1.00");
+    reader->sim.SetReply(0x70, {0x7F});
+    Start();
+    form->Timer1Timer();
+    EXPECT_EQ(form->ReaderState, 1);
+    EXPECT_TRUE(ui.Boxes.empty());
+    EXPECT_EQ(form->Settings.CommSettings.ReaderType, 0xD1);
+}
+
+TEST_P(Polling, AuthenticationFailuresShowTheirMessageBeforeTheTrayChanges) {
+    const struct {
+        bool disabled;
+        std::optional<std::uint8_t> status;
+        bool nack;
+        const char* message;
+    } cases[] = {
+        {false, 1, false, "認証エラー"},
+        {true, std::nullopt, false, "ﾊﾟｽﾜｰﾄﾞ認証無効"},
+        {false, std::nullopt, true, "レスポンスエラー"},
+    };
+    // On USB the tray shows the open line before the reader is initialised; on a COM port it
+    // changes only after the message.
+    const QString tipBefore = GetParam() == Link::Usb
+                                  ? QStringLiteral("デバイス未検出または認証エラー/COMオープン")
+                                  : QStringLiteral("デバイス未検出/COMクローズ");
+    Start();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        reader->sim.SetPasswordDisabled(c.disabled);
+        reader->sim.SetPasswordStatus(c.status);
+        if (c.nack) reader->sim.InjectFault({.command = 0x70, .ack = Fault::Ack::Nack});
+        ui.Boxes.clear();
+        QString tipAtMessage;
+        tapwedge::app::SetMessageBoxHook([&](const tapwedge::app::MessageBoxRequest& request) {
+            ui.Boxes.push_back(request);
+            tipAtMessage = Tip();
+            return tapwedge::app::kResultOk;
+        });
+        form->Timer1Timer();
+        EXPECT_EQ(ui.Texts(), std::vector<QString>{QString::fromUtf8(c.message)});
+        EXPECT_EQ(form->ReaderState & 3, 1);
+        EXPECT_EQ(Tip(), QStringLiteral("デバイス未検出または認証エラー/COMオープン"));
+        EXPECT_EQ(tipAtMessage, tipBefore);
+        // Start the next case from a closed reader.
+        TwClose();
+        form->ReaderState = 0;
+        form->LastUsbState = 0;
+        form->ShowTrayStatus(0);
+    }
+}
+
+TEST_P(Polling, AnEncryptingReaderHandsItsCardKeyIdToTheEngineAtOnce) {
+    reader->sim.SetVersionText("TQ5822 V1.00");
+    reader->sim.AddKeyEntry({.key_id = 0x20});
+    Start();
+    ASSERT_TRUE(TickUntilReady());
+    EXPECT_EQ(form->Settings.CardKeyId, 0x20);
+    for (const auto& entry : form->Engine.Entries) EXPECT_EQ(entry.KeyId, 0x20);
+}
+
+TEST_P(Polling, AKeyIdListThatCannotBeReadSetsKeyIdZero) {
+    reader->sim.SetVersionText("TQ5822 V1.00");
+    reader->sim.SetReply(0x1A, {0x7F});
+    Start();
+    ASSERT_TRUE(TickUntilReady());
+    EXPECT_EQ(form->Settings.CardKeyId, 0);
+}
+
+TEST_P(Polling, ThreeUnansweredAttentionsSlowPollingDown) {
+    Start();
+    ASSERT_TRUE(TickUntilReady());
+    ASSERT_EQ(form->Timer1->interval(), 100);
+    for (int i = 0; i < 3; ++i) reader->sim.InjectFault({.command = 0x7A, .no_reply = true});
+    EXPECT_EQ(form->InitReader(), -1);
+    EXPECT_EQ(form->Timer1->interval(), 1000);
+}
+
+TEST_P(Polling, ATickInsideATicksWaitDoesNothingAndResumingLeavesTheTimerToTheTick) {
+    Start();
+    ASSERT_TRUE(TickUntilReady());
+    reader->sim.AddCard(FelicaCard{});
+    reader->sim.SetReplyLatency(std::chrono::milliseconds(200));
+    bool timerStartedInside = true;
+    bool ran = false;
+    // A menu opened and "停止" toggled twice while the tick waits for the reader.
+    QTimer::singleShot(50, form.get(), [&] {
+        form->PopupMenu1Popup();
+        form->N4StopMItemClick();
+        form->N4StopMItemClick();
+        timerStartedInside = form->Timer1->isActive();
+        form->Timer1Timer();  // the timer firing meanwhile
+        ran = true;
+    });
+    form->Timer1Timer();
+    EXPECT_TRUE(ran);
+    EXPECT_FALSE(timerStartedInside);
+    EXPECT_TRUE(form->Timer1->isActive());
+    EXPECT_EQ(form->Settings.PollingStopped, 0);
+    EXPECT_EQ(Csv(), Lines(1));
+    EXPECT_EQ(ui.Beeps, 1);
+}
+
+class UsbPolling : public PollingBase, public ::testing::Test {
+protected:
+    UsbPolling() : PollingBase(Link::Usb) {}
+};
+
+TEST_F(UsbPolling, OfSeveralDevicesTheFirstQt58VIsOpenedAndTheOthersIgnored) {
+    reader.reset();
+    FakeFtdiReset();
+    const int other = FakeFtdiAddDevice("USB Serial Converter", "FT000001", 0x0201);
+    reader = std::make_unique<SimulatedReader>(Link::Usb, folder, false);
+    const int second = FakeFtdiAddDevice("QT58-V", "SIM00002", 0x0301);
+    Start();
+    ASSERT_TRUE(TickUntilReady());
+    EXPECT_EQ(FakeFtdiIsOpen(other), 0);
+    EXPECT_EQ(FakeFtdiIsOpen(second), 0);
+}
+
+TEST_F(UsbPolling, NoFurtherDeviceIsTriedWhenTheFirstReaderFailsToOpen) {
+    FakeFtdiAddDevice("QT58-V", "SIM00002", 0x0301);
+    FakeFtdiFailCall("FT_W32_CreateFile", 4);
+    Start();
+    FakeFtdiClearCalls();
+    form->Timer1Timer();
+    EXPECT_EQ(form->ReaderState, 0);
+    EXPECT_EQ(CountCalls("FT_W32_CreateFile"), 1);
+    FakeFtdiFailCall("FT_W32_CreateFile", 0);
+    EXPECT_TRUE(TickUntilReady());
+}
+
+TEST_F(UsbPolling, UnpluggingClosesAndPluggingInReconnects) {
+    Start();
+    ASSERT_TRUE(TickUntilReady());
+    reader->Unplug();
+    form->Timer1Timer();
+    EXPECT_EQ(form->ReaderState, 0);
+    EXPECT_EQ(Tip(), QStringLiteral("デバイス未検出/COMクローズ"));
+    EXPECT_TRUE(Shows(form->Image1));
+    EXPECT_EQ(form->Settings.CommSettings.ReaderType, 0x0F);
+    EXPECT_EQ(TwClose(), TW_ERR_NOT_OPEN);
+    form->Timer1Timer();
+    EXPECT_EQ(form->ReaderState, 0);
+
+    reader->Replug();
+    EXPECT_TRUE(TickUntilReady());
+    EXPECT_EQ(Tip(), QStringLiteral("デバイス検出済/COMポートオープン"));
+}
+
+class ComPolling : public PollingBase, public ::testing::Test {
+protected:
+    ComPolling() : PollingBase(Link::Com) {}
+};
+
+TEST_F(ComPolling, AnUnlistedPortIsNeverOpened) {
+    folder.WriteIni("[COMUNICATION]\nCOM=4\n");
+    Start();
+    for (int i = 0; i < 3; ++i) form->Timer1Timer();
+    EXPECT_EQ(form->ReaderState, 0);
+    EXPECT_TRUE(reader->sim.ReceivedBytes().empty());
+    EXPECT_EQ(TwClose(), TW_ERR_NOT_OPEN);
+}
+
+}  // namespace
+}  // namespace tapwedge_test

@@ -1,0 +1,162 @@
+// The program as a process: one copy per user, and the end of the session.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "core/card_param_image.h"
+#include "program_rig.h"
+#include "xvfb_display.h"
+
+extern char** environ;
+
+namespace tapwedge_test {
+namespace {
+
+using namespace std::chrono_literals;
+
+// A copy of the program in a scratch program folder, with a card-parameter file so that it
+// starts without a message, and a runtime folder of its own for the lock.
+class ProgramCopy {
+public:
+    ProgramCopy() {
+        std::filesystem::copy_file(TAPWEDGE_PROGRAM, folder.File("tapwedge"));
+        tapwedge::CardParamImage image{};
+        folder.WriteCardSet(image);
+        folder.WriteIni("[COMUNICATION]\nCOM=0\n");
+        runtime = folder.File("run");
+        std::filesystem::create_directory(runtime);
+        std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
+    }
+
+    // Starts the copy with the display (or offscreen when empty); stderr goes to a file.
+    pid_t Start(const std::string& display, const std::string& errors = "/dev/null") const {
+        std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + runtime,
+                                        "XDG_CONFIG_HOME=" + folder.File("config"),
+                                        "HOME=" + folder.Folder(), "PATH=/usr/bin:/bin"};
+        if (display.empty()) {
+            env.push_back("QT_QPA_PLATFORM=offscreen");
+        } else {
+            env.push_back("DISPLAY=" + display);
+            env.push_back("QT_QPA_PLATFORM=xcb");
+        }
+        std::vector<char*> envp;
+        for (std::string& e : env) envp.push_back(e.data());
+        envp.push_back(nullptr);
+        std::string program = folder.File("tapwedge");
+        char* argv[] = {program.data(), nullptr};
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        pid_t pid = -1;
+        if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, envp.data()) != 0) pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        return pid;
+    }
+
+    // True once some process holds the single-instance lock.
+    bool Locked() const {
+        const int fd = open((runtime + "/Tapwedge.lock").c_str(), O_RDWR | O_CLOEXEC);
+        if (fd < 0) return false;
+        const bool held = flock(fd, LOCK_EX | LOCK_NB) != 0;
+        if (!held) flock(fd, LOCK_UN);
+        close(fd);
+        return held;
+    }
+    bool WaitLocked(std::chrono::milliseconds limit) const {
+        const auto end = std::chrono::steady_clock::now() + limit;
+        while (std::chrono::steady_clock::now() < end) {
+            if (Locked()) return true;
+            std::this_thread::sleep_for(20ms);
+        }
+        return false;
+    }
+
+    ScratchProgramFolder folder;
+    std::string runtime;
+};
+
+// The exit status of pid, or -1 when it has not ended within the limit (it is then killed).
+int WaitExit(pid_t pid, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 1000;
+        std::this_thread::sleep_for(20ms);
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    return -1;
+}
+
+bool Running(pid_t pid) { return waitpid(pid, nullptr, WNOHANG) == 0; }
+
+TEST(ProgramProcess, ASecondCopyIsRefusedWithAMessageWhileTheFirstRuns) {
+    XvfbDisplay display;
+    ASSERT_TRUE(display.Ok()) << display.Error();
+    ProgramCopy copy;
+    const pid_t first = copy.Start(display.Name());
+    ASSERT_GT(first, 0);
+    ASSERT_TRUE(copy.WaitLocked(10s));
+
+    const pid_t second = copy.Start(display.Name());
+    ASSERT_GT(second, 0);
+    // The message box of the second copy: answer it with Return.
+    const std::string answer = "DISPLAY=" + display.Name() +
+                               " xdotool search --sync --onlyvisible --name '^Tapwedge$' "
+                               "windowfocus --sync key Return >/dev/null 2>&1";
+    auto* answering = new std::thread([answer] { (void)std::system(answer.c_str()); });
+    const int status = WaitExit(second, 15s);
+    answering->join();
+    delete answering;
+    EXPECT_EQ(status, 255);
+    EXPECT_TRUE(Running(first));
+
+    kill(first, SIGTERM);
+    EXPECT_EQ(WaitExit(first, 10s), 0);
+}
+
+TEST(ProgramProcess, EndSignalsCloseTheProgramWithExitCodeZero) {
+    for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
+        SCOPED_TRACE(signal);
+        ProgramCopy copy;
+        const pid_t pid = copy.Start("");
+        ASSERT_GT(pid, 0);
+        ASSERT_TRUE(copy.WaitLocked(10s));
+        kill(pid, signal);
+        EXPECT_EQ(WaitExit(pid, 10s), 0);
+    }
+}
+
+TEST(ProgramProcess, ALockThatCannotBeTakenEndsWithOneLineOnStandardError) {
+    ProgramCopy copy;
+    // A link in place of the lock file is never followed.
+    std::filesystem::create_symlink(copy.folder.File("elsewhere"), copy.runtime + "/Tapwedge.lock");
+    const std::string errors = copy.folder.File("stderr.txt");
+    const pid_t pid = copy.Start("", errors);
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(WaitExit(pid, 10s), 255);
+    std::ifstream in(errors);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) {
+        if (line.find("tapwedge:") == 0) lines.push_back(line);
+    }
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("single-instance lock"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(copy.folder.File("elsewhere")));
+}
+
+}  // namespace
+}  // namespace tapwedge_test

@@ -1,0 +1,75 @@
+// Writing changed reader keys into the card-parameter file.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "core/param_file_cipher.h"
+#include "core/reader_keys_file.h"
+#include "temp_dir.h"
+
+namespace tapwedge::test {
+namespace {
+
+TwAuthKeys Keys(std::uint8_t base) {
+    TwAuthKeys keys{};
+    std::memset(&keys, base, sizeof keys);
+    keys.Kcr[7] = static_cast<std::uint8_t>(base + 1);
+    return keys;
+}
+
+CardParamImage ImageWithEntry(std::uint16_t kind) {
+    CardParamImage image{};
+    image.Entries[0].SetKind(kind);
+    image.Width1 = 12;
+    return image;
+}
+
+CardParamImage Read(const std::string& path) {
+    CardParamImage image{};
+    ParamFileCipher cipher;
+    EXPECT_EQ(cipher.ReadParamFile(image.Data(), kCardParamImageSize, path), 0);
+    return image;
+}
+
+TEST(ReaderKeysFile, KeysThatDifferInAnyByteAreChanged) {
+    CardParamImage image{};
+    image.ReaderKeys = Keys(0x31);
+    EXPECT_FALSE(ReaderKeysDiffer(image, Keys(0x31)));
+    TwAuthKeys other = Keys(0x31);
+    other.Id[0] ^= 1;
+    EXPECT_TRUE(ReaderKeysDiffer(image, other));
+}
+
+TEST(ReaderKeysFile, AnExistingFileKeepsItsEntriesAndGetsTheKeys) {
+    TempDir dir;
+    ParamFileCipher cipher;
+    ASSERT_EQ(cipher.WriteParamFile(ImageWithEntry(0x9200).Data(), kCardParamImageSize,
+                                    dir.File("Card.set")),
+              0);
+    // The image in memory holds other entries (a change kept only in memory).
+    EXPECT_EQ(StoreReaderKeys(dir.File("Card.set"), Keys(0x40), ImageWithEntry(0x9240)), 0);
+    const CardParamImage stored = Read(dir.File("Card.set"));
+    EXPECT_EQ(stored.Entries[0].Kind(), 0x9200);
+    EXPECT_EQ(stored.Width1, 12);
+    EXPECT_EQ(stored.ReaderKeysPresent, 1);
+    EXPECT_FALSE(ReaderKeysDiffer(stored, Keys(0x40)));
+}
+
+TEST(ReaderKeysFile, WithoutAFileTheImageInMemoryIsWrittenWithTheKeys) {
+    TempDir dir;
+    EXPECT_EQ(StoreReaderKeys(dir.File("New.set"), Keys(0x40), ImageWithEntry(0x9240)), 0);
+    const CardParamImage stored = Read(dir.File("New.set"));
+    EXPECT_EQ(stored.Entries[0].Kind(), 0x9240);
+    EXPECT_EQ(stored.ReaderKeysPresent, 1);
+    EXPECT_FALSE(ReaderKeysDiffer(stored, Keys(0x40)));
+}
+
+TEST(ReaderKeysFile, AFileThatCannotBeReadIsLeftAlone) {
+    TempDir dir;
+    WriteAll(dir.File("Card.set"), std::string(40, 'x'));
+    EXPECT_EQ(StoreReaderKeys(dir.File("Card.set"), Keys(0x40), ImageWithEntry(0x9240)), -1);
+    EXPECT_EQ(ReadAll(dir.File("Card.set")), std::string(40, 'x'));
+}
+
+}  // namespace
+}  // namespace tapwedge::test
