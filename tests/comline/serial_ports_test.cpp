@@ -1,10 +1,12 @@
 #include "platform/serial_ports.h"
 
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <optional>
 
 #include "pty_port.h"
 
@@ -65,7 +67,69 @@ TEST(SerialPorts, DefaultRuleMapsComNumbersToTtyFamilies) {
     }
     for (int n = 97; n <= 255; ++n) EXPECT_EQ(platform::SerialPortPath(n), "") << n;
     platform::SetSerialPortFolder("");
-    EXPECT_NE(platform::SerialPortFolder().find("/.config/tapwedge/ports"), std::string::npos);
+}
+
+// Sets an environment variable (nullopt: unsets it) for the life of the object.
+class ScopedVariable {
+public:
+    ScopedVariable(const char* name, std::optional<std::string> value) : name_(name) {
+        if (const char* old = getenv(name)) old_ = old;
+        if (value) setenv(name, value->c_str(), 1);
+        else unsetenv(name);
+    }
+    ~ScopedVariable() {
+        if (old_) setenv(name_, old_->c_str(), 1);
+        else unsetenv(name_);
+    }
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+// Without a folder set by the program, the port folder follows the XDG base-directory rule, read
+// afresh at each look-up: a private home (a sandbox, sudo -E) binds its own ports.
+TEST(SerialPorts, TheDefaultPortFolderFollowsTheXdgRule) {
+    PtyPort pty(1);  // only for a terminal to link to
+    platform::SetSerialPortFolder("");
+    const std::string root = pty.folder();
+    const std::string home = root + "/home", config = root + "/config";
+    struct Case {
+        const char* name;
+        std::optional<std::string> xdg, home;
+        std::string folder;  // expected; "" = the account's home from the user database
+    };
+    const Case cases[] = {
+        {"XDG_CONFIG_HOME wins over HOME", config, home, config + "/tapwedge/ports"},
+        {"HOME without XDG_CONFIG_HOME", std::nullopt, home, home + "/.config/tapwedge/ports"},
+        {"an empty XDG_CONFIG_HOME is ignored", "", home, home + "/.config/tapwedge/ports"},
+        {"a relative XDG_CONFIG_HOME is ignored", "relative/config", home,
+         home + "/.config/tapwedge/ports"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScopedVariable xdg("XDG_CONFIG_HOME", c.xdg);
+        ScopedVariable homeVariable("HOME", c.home);
+        EXPECT_EQ(platform::SerialPortFolder(), c.folder);
+        std::filesystem::create_directories(c.folder);
+        const std::string link = c.folder + "/com7";
+        ASSERT_EQ(symlink(pty.slavePath().c_str(), link.c_str()), 0);
+        EXPECT_EQ(platform::SerialPortPath(7), link);
+        EXPECT_TRUE(Listed(7));
+        std::filesystem::remove(link);
+        EXPECT_FALSE(platform::SerialPortExists(7));
+    }
+
+    // Neither variable usable: the home folder of the account.
+    ScopedVariable xdg("XDG_CONFIG_HOME", std::nullopt);
+    ScopedVariable homeVariable("HOME", std::nullopt);
+    const passwd* user = getpwuid(getuid());
+    ASSERT_NE(user, nullptr);
+    EXPECT_EQ(platform::SerialPortFolder(), std::string(user->pw_dir) + "/.config/tapwedge/ports");
+
+    // A folder the program sets still wins over the rule.
+    platform::SetSerialPortFolder(root);
+    EXPECT_EQ(platform::SerialPortFolder(), root);
 }
 
 }  // namespace

@@ -90,7 +90,7 @@ XKeyRecorder::XKeyRecorder(const std::string& display) {
     if (!display_) return;
     const Window root = DefaultRootWindow(display_);
     const Window window = XCreateSimpleWindow(display_, root, 0, 0, 100, 100, 0, 0, 0);
-    XSelectInput(display_, window, KeyPressMask | StructureNotifyMask);
+    XSelectInput(display_, window, KeyPressMask | StructureNotifyMask | FocusChangeMask);
     XMapWindow(display_, window);
     for (XEvent e;;) {
         XNextEvent(display_, &e);
@@ -117,15 +117,47 @@ bool XKeyRecorder::NumLockOn() {
     return (state.locked_mods & XkbKeysymToModifiers(display_, XK_Num_Lock)) != 0;
 }
 
+void XKeyRecorder::Handle(XEvent& e, std::string& text) {
+    if (e.type == FocusOut && e.xfocus.mode == NotifyNormal) {
+        XSetInputFocus(display_, window_, RevertToParent, CurrentTime);
+        XFlush(display_);
+        return;
+    }
+    if (e.type != KeyPress) return;
+    char buf[16];
+    KeySym keysym = NoSymbol;
+    const int n = XLookupString(&e.xkey, buf, sizeof buf, &keysym, nullptr);
+    if (n > 0) text.append(buf, static_cast<std::size_t>(n));
+}
+
 void XKeyRecorder::Drain(std::string& text) {
     while (XPending(display_) > 0) {
         XEvent e;
         XNextEvent(display_, &e);
-        if (e.type != KeyPress) continue;
-        char buf[16];
-        KeySym keysym = NoSymbol;
-        const int n = XLookupString(&e.xkey, buf, sizeof buf, &keysym, nullptr);
-        if (n > 0) text.append(buf, static_cast<std::size_t>(n));
+        Handle(e, text);
+    }
+}
+
+bool XKeyRecorder::NextKey(std::string& chars, int timeoutMs) {
+    chars.clear();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        while (XPending(display_) > 0) {
+            XEvent e;
+            XNextEvent(display_, &e);
+            Handle(e, chars);
+            if (!chars.empty()) return true;
+        }
+        int wait = -1;
+        if (timeoutMs >= 0) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0) return false;
+            wait = static_cast<int>(left.count());
+        }
+        pollfd p{ConnectionNumber(display_), POLLIN, 0};
+        const int r = poll(&p, 1, wait);
+        if (r < 0 && errno != EINTR) return false;
+        if (r > 0 && (p.revents & (POLLERR | POLLHUP))) return false;
     }
 }
 

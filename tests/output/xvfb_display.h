@@ -40,9 +40,15 @@ public:
     // Characters of the key presses received, until `count` have come or timeoutMs passed;
     // then whatever else has already arrived.
     std::string Receive(std::size_t count, int timeoutMs = 5000);
+    // The characters of the next key press that gives any, waiting up to timeoutMs (-1: for
+    // ever); false on time-out or a lost display. The focus is taken back whenever another
+    // window took it.
+    bool NextKey(std::string& chars, int timeoutMs);
 
 private:
     void Drain(std::string& text);
+    // Handles one event; the key press's characters are appended to text.
+    void Handle(XEvent& event, std::string& text);
 
     Display* display_ = nullptr;
     Window window_ = 0;

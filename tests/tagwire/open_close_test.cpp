@@ -176,12 +176,13 @@ TEST_F(OpenClose, InTransitionOpenAndCloseAreRefusedAndEnumerationIsForwarded) {
 TEST_F(OpenClose, TwUsbOpenRefusesACoMPortNumber) {
     EXPECT_EQ(TwUsbOpen("A1", 3, 19200), TW_ERR_PARAM);
     EXPECT_EQ(OpenState.load(), kOpenNone);
-    std::int32_t locations[1];
     char text[64];
     EXPECT_EQ(TwUsbGetDevice(nullptr, text, 0), TW_ERR_PARAM);
     EXPECT_EQ(TwUsbGetDevice(text, nullptr, 0), TW_ERR_PARAM);
     EXPECT_EQ(OpenState.load(), kOpenNone);
-    (void)locations;
+    // A null list asks for the count, forwarded like any listing: here, no driver.
+    EXPECT_EQ(TwUsbGetDeviceList(nullptr), -1);
+    EXPECT_EQ(OpenState.load(), kOpenEnumeration);
 }
 
 TEST_F(OpenClose, TwOpenCom3Carries8N1FramesBothWays) {

@@ -12,7 +12,7 @@ namespace tapwedge::sim {
 
 class D2xxAttachment final : public Link {
 public:
-    // Plugs in a fake device wired to `sim`.
+    // Plugs in a fake device wired to `sim`, with DSR and CTS on.
     explicit D2xxAttachment(ReaderSim& sim, std::string description = "QT58-V",
                             std::string serial = "SIM00001", std::uint32_t location = 0x0101);
     ~D2xxAttachment() override;
