@@ -80,14 +80,7 @@ protected:
         platform::SetMessagePump({});
     }
 
-    // The item chosen from the tray menu, as Qt delivers the click: the menu opens (pausing
-    // polling), closes, then the item runs.
-    void Choose(QAction* item) {
-        form->PopupMenu1->popup(QPoint(10, 10));
-        form->PopupMenu1->hide();
-        item->trigger();
-        QCoreApplication::processEvents();
-    }
+    void Choose(QAction* item) { ChooseFromTrayMenu(*form, item); }
 
     CardParamImage StoredImage() const {
         CardParamImage image{};
