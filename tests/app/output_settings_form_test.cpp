@@ -146,6 +146,21 @@ TEST(OutputSettingsForm, DestinationBoxesEnableTheirControls) {
     }
 }
 
+TEST(OutputSettingsForm, WaitTypedBeforeKeyboardOutputIsSwitchedOffIsStillApplied) {
+    Dialog d(OutputOptions{}, OutputItems{});
+    QLineEdit* wait = d.Edit("WaitTimeEdit");
+    wait->clear();
+    QTest::keyClicks(wait, "75");
+    d.Check("OutKeybordCBox")->click();
+    EXPECT_FALSE(wait->isEnabled());
+    d.Ok();
+    OutputItems items;
+    OutputOptions options;
+    ASSERT_TRUE(d.form.Apply(items, options));
+    EXPECT_EQ(options.KeyboardOutput, 0);
+    EXPECT_EQ(options.WaitTime, 75);
+}
+
 TEST(OutputSettingsForm, EverySettingComesBackOnOkAndNothingOnCancel) {
     OutputItems itemsA;
     itemsA[0] = {0, 1, 0};
