@@ -1,10 +1,15 @@
 // The receive state machine, fed on the transport's receive thread.
 //
-// A byte that does not fit the frame being received does not just return to state 0: the
-// frame's bytes seen so far may hold the start of the real frame (garbage ending in a preamble,
-// a frame cut short and followed by the next one), so the receiver looks for the next preamble
-// among them and runs them again from there. Every frame it completes therefore lies in the
-// bytes whole, with good checksums, and a good frame after any garbage is received.
+// Every "00 00 FF" in the bytes may begin a frame: in garbage, or inside a frame cut short whose
+// length runs on over the next one. So the receiver follows each frame begun since the earliest
+// one that may still be good; RxState, RxLength, RxIndex and RxChecksum show the earliest, in
+// the states of the receive table. When it turns out to be no frame, the next one begun in the
+// bytes already seen takes its place. A frame is received when it ends whole with good checksums
+// and no frame begun before it is still running: a frame (or NACK) that ends inside the bytes of
+// an earlier one waits, since they may be that one's data; it is received when the earlier one
+// fails, or when the line falls silent with the earlier one unfinished (TakeWaitingFrame).
+// Every frame received therefore lies whole in the bytes, and a good frame after any garbage
+// that holds no frame or NACK of its own is received.
 #include <algorithm>
 #include <cstring>
 
@@ -21,128 +26,165 @@ void LogChunk(ReaderContext& context, const std::uint8_t* bytes, std::uint32_t c
     context.RxLogCount.store(at + n, std::memory_order_relaxed);
 }
 
-// What one byte does in one state.
-struct Transition {
-    std::int32_t next = kRxIdle;
-    bool mismatch = false;  // the byte does not fit: the frame being received is no frame
-    bool ack = false;       // an ACK frame ended with this byte
-};
-
-Transition Mismatch() { return {kRxIdle, true, false}; }
-Transition To(std::int32_t state) { return {state, false, false}; }
-
 bool Terminal(std::int32_t state) { return state == kRxComplete || state == kRxNack; }
 
-// The table of receive states. RxFrame is written just before the frame is published complete.
-Transition Advance(ReaderContext& context, std::int32_t state, std::uint8_t byte) {
-    switch (state) {
-        case kRxIdle:
-            return To(byte == 0x00 ? kRxPreamble2 : kRxIdle);
-        case kRxPreamble2:
-            return byte == 0x00 ? To(kRxStart) : Mismatch();
-        case kRxStart:
-            // A longer run of zeros is still a preamble.
-            if (byte == 0x00) return To(kRxStart);
-            return byte == 0xFF ? To(kRxLen) : Mismatch();
+enum class Outcome { Going, NoFrame, Ack, Ended };
+
+// One byte for a frame begun at a start byte (the receive table from state 3 on). A frame that
+// ends takes the state it ends in (complete or NACK) and keeps it.
+Outcome Advance(RxCandidate& frame, std::uint8_t byte) {
+    switch (frame.State) {
         case kRxLen:
-            context.RxLength = byte;
-            if (byte == 0x00) return To(kRxAckLcs);
-            if (byte == 0xFF) return To(kRxNackLcs);
-            return To(kRxLcs);
+            frame.Length = byte;
+            frame.State = byte == 0x00 ? kRxAckLcs : byte == 0xFF ? kRxNackLcs : kRxLcs;
+            return Outcome::Going;
         case kRxLcs:
-            context.RxChecksum = 0;
-            context.RxStage[0] = static_cast<std::uint8_t>(context.RxLength + 1);
-            context.RxIndex = 1;
-            return ((context.RxLength + byte) & 0xFF) == 0 ? To(kRxData) : Mismatch();
+            frame.Checksum = 0;
+            frame.Taken = 0;
+            if (((frame.Length + byte) & 0xFF) != 0) return Outcome::NoFrame;
+            frame.State = kRxData;
+            return Outcome::Going;
         case kRxData:
-            context.RxChecksum += byte;
-            context.RxStage[context.RxIndex] = byte;
-            ++context.RxIndex;
-            return To(context.RxIndex > context.RxLength ? kRxDcs : kRxData);
+            frame.Checksum += byte;
+            if (++frame.Taken == frame.Length) frame.State = kRxDcs;
+            return Outcome::Going;
         case kRxDcs:
-            return ((context.RxChecksum + byte) & 0xFF) == 0 ? To(kRxPostamble) : Mismatch();
+            if (((frame.Checksum + byte) & 0xFF) != 0) return Outcome::NoFrame;
+            frame.State = kRxPostamble;
+            return Outcome::Going;
         case kRxPostamble:
-            if (byte != 0x00) return Mismatch();
-            context.RxFrame.CopyIn(0, context.RxStage, static_cast<std::size_t>(context.RxLength) + 1);
-            return To(kRxComplete);
+            if (byte != 0x00) return Outcome::NoFrame;
+            frame.State = kRxComplete;
+            return Outcome::Ended;
         case kRxAckLcs:
-            return byte == 0xFF ? To(kRxAckPostamble) : Mismatch();
+            if (byte != 0xFF) return Outcome::NoFrame;
+            frame.State = kRxAckPostamble;
+            return Outcome::Going;
         case kRxAckPostamble:
-            // The ACK's postamble is not tested; a zero there may also begin the next preamble.
-            return {byte == 0x00 ? kRxPreamble2 : kRxIdle, false, true};
+            return Outcome::Ack;  // the ACK's postamble is not tested
         case kRxNackLcs:
-            return byte == 0x00 ? To(kRxNack) : Mismatch();
+            if (byte != 0x00) return Outcome::NoFrame;
+            frame.State = kRxNack;
+            return Outcome::Ended;
+        case kRxComplete:
+        case kRxNack:
+            return Outcome::Ended;  // waits for the frames begun before it
         default:
-            return To(state);  // complete, NACK: held until the waiter re-arms
+            return Outcome::NoFrame;
     }
 }
 
-// Runs `byte` from `state`, going back over the held bytes after a mismatch; returns the state
-// it leaves and sets `ack` when an ACK ended on the way. Each mismatch drops the held frame's
-// first byte for good, so the work per byte stays bounded by the held frame's length.
-std::int32_t Run(ReaderContext& context, std::int32_t state, std::uint8_t byte, bool& ack) {
-    std::uint8_t replay[kRxHeldSize];
-    std::int32_t count = 0;
-    std::int32_t at = 0;
-    replay[count++] = byte;
-    while (at < count) {
-        const std::uint8_t b = replay[at++];
-        const Transition t = Advance(context, state, b);
-        ack = ack || t.ack;
-        if (t.mismatch) {
-            // The next preamble can only begin at a zero after the held frame's first byte.
-            std::uint8_t again[kRxHeldSize];
-            std::int32_t n = 0;
-            for (std::int32_t i = 1; i < context.RxHeldCount; ++i) {
-                if (n > 0 || context.RxHeld[i] == 0x00) again[n++] = context.RxHeld[i];
-            }
-            if (n > 0 || b == 0x00) again[n++] = b;
-            for (std::int32_t i = at; i < count; ++i) again[n++] = replay[i];
-            std::memcpy(replay, again, static_cast<std::size_t>(n));
-            count = n;
-            at = 0;
-            context.RxHeldCount = 0;
-            state = kRxIdle;
-            continue;
-        }
-        const std::int32_t from = state;
-        state = t.next;
-        if (state == kRxIdle || Terminal(state)) {
-            context.RxHeldCount = 0;
-            if (Terminal(state)) return state;  // what is left to run is dropped with the chunk
-        } else if (state == kRxPreamble2) {
-            context.RxHeld[0] = b;  // a new frame begins at this byte
-            context.RxHeldCount = 1;
-        } else if (!(from == kRxStart && state == kRxStart)) {
-            // (A zero after the preamble's two is not kept: a frame that begins one zero later
-            // reads the same from there on.)
-            context.RxHeld[context.RxHeldCount++] = b;
-        }
+void Forget(ReaderContext& context) {
+    context.RxHeldCount = 0;
+    context.RxCandidateCount = 0;
+    context.RxWaiting.store(false, std::memory_order_relaxed);
+}
+
+// Publishes an ended frame as the receiver's result: its record in RxFrame (before the state
+// says complete), or the NACK. Returns the state to store.
+std::int32_t Publish(ReaderContext& context, const RxCandidate& frame) {
+    if (frame.State == kRxComplete) {
+        // [LEN + 1][data]: the data follows LEN and LCS.
+        context.RxFrame.Set(0, static_cast<std::uint8_t>(frame.Length + 1));
+        context.RxFrame.CopyIn(1, context.RxHeld + frame.Start + 3, static_cast<std::size_t>(frame.Length));
+        context.RxLength = frame.Length;
+        context.RxIndex = frame.Length + 1;
+        context.RxChecksum = frame.Checksum;
     }
+    const std::int32_t state = frame.State;
+    Forget(context);
     return state;
 }
 
+// Keeps the held bytes from the earliest frame's preamble on, or the last two (a preamble's
+// zeros) when no frame is begun.
+void DropSpentBytes(ReaderContext& context) {
+    const std::int32_t from = context.RxCandidateCount > 0 ? context.RxCandidates[0].Start - 2
+                                                           : std::max(context.RxHeldCount - 2, 0);
+    if (from <= 0) return;
+    context.RxHeldCount -= from;
+    std::memmove(context.RxHeld, context.RxHeld + from, static_cast<std::size_t>(context.RxHeldCount));
+    for (std::int32_t k = 0; k < context.RxCandidateCount; ++k) context.RxCandidates[k].Start -= from;
+}
+
+// The state the receiver shows: that of the earliest frame begun, else the preamble's zeros.
+std::int32_t ShownState(ReaderContext& context) {
+    if (context.RxCandidateCount > 0) {
+        const RxCandidate& first = context.RxCandidates[0];
+        context.RxLength = first.Length;
+        context.RxIndex = first.Taken + 1;
+        context.RxChecksum = first.Checksum;
+        return first.State;
+    }
+    const std::int32_t n = context.RxHeldCount;
+    if (n < 1 || context.RxHeld[n - 1] != 0x00) return kRxIdle;
+    return n >= 2 && context.RxHeld[n - 2] == 0x00 ? kRxStart : kRxPreamble2;
+}
+
+// Runs one byte through every frame begun; returns the state it leaves and sets `ack` when an
+// ACK ended with it. When the earliest frame begun has ended, it is published and the
+// receiver holds.
+std::int32_t Take(ReaderContext& context, std::uint8_t byte, bool& ack) {
+    context.RxHeld[context.RxHeldCount++] = byte;
+    const std::int32_t at = context.RxHeldCount - 1;
+
+    std::int32_t kept = 0;
+    bool waiting = false;
+    for (std::int32_t k = 0; k < context.RxCandidateCount; ++k) {
+        RxCandidate frame = context.RxCandidates[k];
+        switch (Advance(frame, byte)) {
+            case Outcome::NoFrame:
+                continue;
+            case Outcome::Ack:
+                ack = true;
+                continue;
+            case Outcome::Ended:
+                if (kept == 0) return Publish(context, frame);
+                waiting = true;
+                break;
+            case Outcome::Going:
+                break;
+        }
+        context.RxCandidates[kept++] = frame;
+    }
+    context.RxCandidateCount = kept;
+    context.RxWaiting.store(waiting, std::memory_order_relaxed);
+
+    if (byte == 0xFF && at >= 2 && context.RxHeld[at - 1] == 0x00 && context.RxHeld[at - 2] == 0x00) {
+        RxCandidate frame;
+        frame.Start = at;
+        context.RxCandidates[context.RxCandidateCount++] = frame;
+    }
+    DropSpentBytes(context);
+    return ShownState(context);
+}
+
+// Stores `next` over `state` unless the waiter re-armed the receiver meanwhile.
+bool Store(ReaderContext& context, std::int32_t& state, std::int32_t next) {
+    return next == state || context.RxState.compare_exchange_strong(state, next, std::memory_order_acq_rel,
+                                                                    std::memory_order_acquire);
+}
+
 // Runs one byte; returns the state it leaves. The waiter may reset RxState to 0 at any time:
-// then the held bytes are forgotten, and a transition is stored only over the state it was
+// then what the receiver held is forgotten, and a state is stored only over the state it was
 // computed from, else the byte runs again from the state the waiter set.
 std::int32_t Step(ReaderContext& context, std::uint8_t byte) {
     std::int32_t state = context.RxState.load(std::memory_order_acquire);
     for (;;) {
         if (state != context.RxPublished) {
-            context.RxHeldCount = 0;
+            Forget(context);
             context.RxPublished = state;
         }
         if (Terminal(state)) return state;
         bool ack = false;
-        const std::int32_t next = Run(context, state, byte, ack);
-        if (next == state ||
-            context.RxState.compare_exchange_strong(state, next, std::memory_order_acq_rel,
-                                                    std::memory_order_acquire)) {
+        const std::int32_t next = Take(context, byte, ack);
+        if (Store(context, state, next)) {
             context.RxPublished = next;
             if (ack) context.AckReceived.store(1, std::memory_order_release);
             return next;
         }
         // Re-armed meanwhile: `state` now holds what the waiter set.
+        Forget(context);
     }
 }
 
@@ -150,9 +192,29 @@ std::int32_t Step(ReaderContext& context, std::uint8_t byte) {
 
 void FeedReceiver(ReaderContext& context, const std::uint8_t* bytes, std::uint32_t count) {
     if (bytes == nullptr || count == 0) return;
-    LogChunk(context, bytes, count);
-    for (std::uint32_t i = 0; i < count; ++i) {
-        if (Step(context, bytes[i]) == kRxComplete) break;  // the rest of the chunk is dropped
+    {
+        std::lock_guard<std::mutex> lock(context.RxLock);
+        LogChunk(context, bytes, count);
+        for (std::uint32_t i = 0; i < count; ++i) {
+            if (Step(context, bytes[i]) == kRxComplete) break;  // the rest of the chunk is dropped
+        }
     }
+    context.RxChunks.fetch_add(1, std::memory_order_release);
     context.RxSignal.Notify();
+}
+
+bool TakeWaitingFrame(ReaderContext& context) {
+    if (!context.RxWaiting.load(std::memory_order_relaxed)) return false;
+    std::lock_guard<std::mutex> lock(context.RxLock);
+    std::int32_t state = context.RxState.load(std::memory_order_acquire);
+    if (state != context.RxPublished || Terminal(state)) return false;  // re-armed or ended meanwhile
+    for (std::int32_t k = 0; k < context.RxCandidateCount; ++k) {
+        const RxCandidate& frame = context.RxCandidates[k];
+        if (!Terminal(frame.State)) continue;
+        const std::int32_t next = Publish(context, frame);
+        if (!Store(context, state, next)) return false;
+        context.RxPublished = next;
+        return true;
+    }
+    return false;
 }

@@ -77,8 +77,8 @@ TEST(Receiver, SkipsGarbageAndBrokenFramesBeforeAGoodOne) {
     }
 }
 
-// Whatever came before it in the same wait, a good frame is received: the receiver looks for
-// the next preamble in the bytes it has already taken for a frame.
+// Whatever came before it in the same wait, a good frame is received: every preamble, also in
+// bytes already taken for another frame, begins a frame of its own.
 TEST(Receiver, AFrameAfterGarbageIsReceivedAtAnyChunkBoundary) {
     Bytes badPostamble = Frame({0x11, 0x22});
     badPostamble.back() = 0x01;
@@ -112,6 +112,32 @@ TEST(Receiver, AFrameAfterGarbageIsReceivedAtAnyChunkBoundary) {
             ASSERT_EQ(ReceivedFrame(context), Record(kReplyData)) << c.name << ", cut " << cut;
         }
     }
+}
+
+// A frame or NACK inside the data of a frame begun before it is that frame's data when the
+// earlier frame ends whole; when the earlier one never ends, the waiter takes the inner one.
+TEST(Receiver, AFrameInsideAnEarlierOneWaitsForIt) {
+    const Bytes inner = Frame({0x7F});
+    const Bytes outer = Frame(Join({{0x11}, inner, kNack, {0x22}}));
+    ReaderContext whole;
+    Feed(whole, outer);
+    EXPECT_EQ(whole.RxState.load(), kRxComplete);
+    EXPECT_EQ(ReceivedFrame(whole), Record(Join({{0x11}, inner, kNack, {0x22}})));
+
+    // A frame cut short whose length runs on over the whole next frame.
+    const Bytes cut = {0x00, 0x00, 0xFF, 0x30, 0xD0, 0x01, 0x02};
+    ReaderContext context;
+    Feed(context, Join({cut, kReply}));
+    EXPECT_EQ(context.RxState.load(), kRxData) << "the cut frame may still end";
+    ASSERT_TRUE(TakeWaitingFrame(context));
+    EXPECT_EQ(context.RxState.load(), kRxComplete);
+    EXPECT_EQ(ReceivedFrame(context), Record(kReplyData));
+    EXPECT_FALSE(TakeWaitingFrame(context));
+
+    ReaderContext nothing;
+    Feed(nothing, cut);
+    EXPECT_FALSE(TakeWaitingFrame(nothing));
+    EXPECT_EQ(nothing.RxState.load(), kRxData);
 }
 
 TEST(Receiver, SpecialFramesAndWhatFollowsThem) {
