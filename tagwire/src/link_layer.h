@@ -48,7 +48,8 @@ std::int32_t CheckResponse(const std::uint8_t* reply, std::uint8_t expected, int
 std::int32_t Transceive(ReaderContext& context, std::uint8_t* reply, const std::uint8_t* command);
 
 // Transceive behind the checks of `mode`: 0 none, 1 busy check and an authenticated reader,
-// any other value the busy check; an empty command is refused in every mode.
+// any other value the busy check; a command without a code (length byte 0 or 1) is refused
+// with TW_ERR_PARAM in every mode.
 std::int32_t GuardedTransceive(ReaderContext& context, std::uint8_t* reply,
                                const std::uint8_t* command, std::uint8_t mode);
 
