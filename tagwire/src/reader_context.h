@@ -3,6 +3,7 @@
 // the encrypted channel's state, and the two transports and the DES work area it owns.
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 
 #include "atomic_bytes.h"
 #include "usbline/comm_types.h"
@@ -88,6 +89,12 @@ struct ReaderContext {
     std::int32_t RxCandidateCount = 0;
     // The state the receiver last stored; another value in RxState means the waiter re-armed it.
     std::int32_t RxPublished = kRxIdle;
+    // Held by the receiver while it runs a chunk, and by a waiter that takes a waiting frame.
+    std::mutex RxLock;
+    // A frame (or NACK) has ended whole behind a frame begun earlier that has not ended yet.
+    std::atomic<bool> RxWaiting{false};
+    // Chunks fed so far: a waiter sees from it how long the line has been silent.
+    std::atomic<std::uint32_t> RxChunks{0};
     // Wakes a waiting thread when bytes were fed.
     WaitSignal RxSignal;
 

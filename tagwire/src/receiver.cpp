@@ -1,13 +1,15 @@
 // The receive state machine, fed on the transport's receive thread.
 //
-// Every "00 00 FF" in the bytes may begin a frame, also inside garbage or inside a frame cut
-// short whose length runs on over the next one. So the receiver follows each frame begun since
-// the earliest one that may still be good, and the first to end whole with good checksums (the
-// earliest begun of those ending on the same byte) is the frame received. RxState, RxLength,
-// RxIndex and RxChecksum show the earliest of them, in the states of the receive table; when it
-// turns out to be no frame, the next one begun in the bytes already seen takes its place. Every
-// frame received therefore lies whole in the bytes, and a good frame after any garbage that holds
-// no frame (nor a NACK) is received.
+// Every "00 00 FF" in the bytes may begin a frame: in garbage, or inside a frame cut short whose
+// length runs on over the next one. So the receiver follows each frame begun since the earliest
+// one that may still be good; RxState, RxLength, RxIndex and RxChecksum show the earliest, in
+// the states of the receive table. When it turns out to be no frame, the next one begun in the
+// bytes already seen takes its place. A frame is received when it ends whole with good checksums
+// and no frame begun before it is still running: a frame (or NACK) that ends inside the bytes of
+// an earlier one waits, since they may be that one's data; it is received when the earlier one
+// fails, or when the line falls silent with the earlier one unfinished (TakeWaitingFrame).
+// Every frame received therefore lies whole in the bytes, and a good frame after any garbage
+// that holds no frame or NACK of its own is received.
 #include <algorithm>
 #include <cstring>
 
@@ -26,9 +28,10 @@ void LogChunk(ReaderContext& context, const std::uint8_t* bytes, std::uint32_t c
 
 bool Terminal(std::int32_t state) { return state == kRxComplete || state == kRxNack; }
 
-enum class Outcome { Going, NoFrame, Ack, Frame, Nack };
+enum class Outcome { Going, NoFrame, Ack, Ended };
 
-// One byte for a frame begun at a start byte (the receive table from state 3 on).
+// One byte for a frame begun at a start byte (the receive table from state 3 on). A frame that
+// ends takes the state it ends in (complete or NACK) and keeps it.
 Outcome Advance(RxCandidate& frame, std::uint8_t byte) {
     switch (frame.State) {
         case kRxLen:
@@ -50,7 +53,9 @@ Outcome Advance(RxCandidate& frame, std::uint8_t byte) {
             frame.State = kRxPostamble;
             return Outcome::Going;
         case kRxPostamble:
-            return byte == 0x00 ? Outcome::Frame : Outcome::NoFrame;
+            if (byte != 0x00) return Outcome::NoFrame;
+            frame.State = kRxComplete;
+            return Outcome::Ended;
         case kRxAckLcs:
             if (byte != 0xFF) return Outcome::NoFrame;
             frame.State = kRxAckPostamble;
@@ -58,7 +63,12 @@ Outcome Advance(RxCandidate& frame, std::uint8_t byte) {
         case kRxAckPostamble:
             return Outcome::Ack;  // the ACK's postamble is not tested
         case kRxNackLcs:
-            return byte == 0x00 ? Outcome::Nack : Outcome::NoFrame;
+            if (byte != 0x00) return Outcome::NoFrame;
+            frame.State = kRxNack;
+            return Outcome::Ended;
+        case kRxComplete:
+        case kRxNack:
+            return Outcome::Ended;  // waits for the frames begun before it
         default:
             return Outcome::NoFrame;
     }
@@ -67,6 +77,23 @@ Outcome Advance(RxCandidate& frame, std::uint8_t byte) {
 void Forget(ReaderContext& context) {
     context.RxHeldCount = 0;
     context.RxCandidateCount = 0;
+    context.RxWaiting.store(false, std::memory_order_relaxed);
+}
+
+// Publishes an ended frame as the receiver's result: its record in RxFrame (before the state
+// says complete), or the NACK. Returns the state to store.
+std::int32_t Publish(ReaderContext& context, const RxCandidate& frame) {
+    if (frame.State == kRxComplete) {
+        // [LEN + 1][data]: the data follows LEN and LCS.
+        context.RxFrame.Set(0, static_cast<std::uint8_t>(frame.Length + 1));
+        context.RxFrame.CopyIn(1, context.RxHeld + frame.Start + 3, static_cast<std::size_t>(frame.Length));
+        context.RxLength = frame.Length;
+        context.RxIndex = frame.Length + 1;
+        context.RxChecksum = frame.Checksum;
+    }
+    const std::int32_t state = frame.State;
+    Forget(context);
+    return state;
 }
 
 // Keeps the held bytes from the earliest frame's preamble on, or the last two (a preamble's
@@ -95,46 +122,47 @@ std::int32_t ShownState(ReaderContext& context) {
 }
 
 // Runs one byte through every frame begun; returns the state it leaves and sets `ack` when an
-// ACK ended with it. A frame or NACK that ends here is published and the receiver holds.
+// ACK ended with it. When the earliest frame begun has ended, it is published and the
+// receiver holds.
 std::int32_t Take(ReaderContext& context, std::uint8_t byte, bool& ack) {
     context.RxHeld[context.RxHeldCount++] = byte;
     const std::int32_t at = context.RxHeldCount - 1;
 
     std::int32_t kept = 0;
+    bool waiting = false;
     for (std::int32_t k = 0; k < context.RxCandidateCount; ++k) {
         RxCandidate frame = context.RxCandidates[k];
         switch (Advance(frame, byte)) {
-            case Outcome::Going:
-                context.RxCandidates[kept++] = frame;
-                break;
             case Outcome::NoFrame:
-                break;
+                continue;
             case Outcome::Ack:
                 ack = true;
+                continue;
+            case Outcome::Ended:
+                if (kept == 0) return Publish(context, frame);
+                waiting = true;
                 break;
-            case Outcome::Frame: {
-                // [LEN + 1][data]: the data follows LEN and LCS.
-                const std::int32_t length = frame.Length;
-                context.RxFrame.Set(0, static_cast<std::uint8_t>(length + 1));
-                context.RxFrame.CopyIn(1, context.RxHeld + frame.Start + 3, static_cast<std::size_t>(length));
-                context.RxLength = length;
-                context.RxIndex = length + 1;
-                context.RxChecksum = frame.Checksum;
-                Forget(context);
-                return kRxComplete;
-            }
-            case Outcome::Nack:
-                Forget(context);
-                return kRxNack;
+            case Outcome::Going:
+                break;
         }
+        context.RxCandidates[kept++] = frame;
     }
     context.RxCandidateCount = kept;
+    context.RxWaiting.store(waiting, std::memory_order_relaxed);
 
     if (byte == 0xFF && at >= 2 && context.RxHeld[at - 1] == 0x00 && context.RxHeld[at - 2] == 0x00) {
-        context.RxCandidates[context.RxCandidateCount++] = RxCandidate{at};
+        RxCandidate frame;
+        frame.Start = at;
+        context.RxCandidates[context.RxCandidateCount++] = frame;
     }
     DropSpentBytes(context);
     return ShownState(context);
+}
+
+// Stores `next` over `state` unless the waiter re-armed the receiver meanwhile.
+bool Store(ReaderContext& context, std::int32_t& state, std::int32_t next) {
+    return next == state || context.RxState.compare_exchange_strong(state, next, std::memory_order_acq_rel,
+                                                                    std::memory_order_acquire);
 }
 
 // Runs one byte; returns the state it leaves. The waiter may reset RxState to 0 at any time:
@@ -150,9 +178,7 @@ std::int32_t Step(ReaderContext& context, std::uint8_t byte) {
         if (Terminal(state)) return state;
         bool ack = false;
         const std::int32_t next = Take(context, byte, ack);
-        if (next == state ||
-            context.RxState.compare_exchange_strong(state, next, std::memory_order_acq_rel,
-                                                    std::memory_order_acquire)) {
+        if (Store(context, state, next)) {
             context.RxPublished = next;
             if (ack) context.AckReceived.store(1, std::memory_order_release);
             return next;
@@ -166,9 +192,29 @@ std::int32_t Step(ReaderContext& context, std::uint8_t byte) {
 
 void FeedReceiver(ReaderContext& context, const std::uint8_t* bytes, std::uint32_t count) {
     if (bytes == nullptr || count == 0) return;
-    LogChunk(context, bytes, count);
-    for (std::uint32_t i = 0; i < count; ++i) {
-        if (Step(context, bytes[i]) == kRxComplete) break;  // the rest of the chunk is dropped
+    {
+        std::lock_guard<std::mutex> lock(context.RxLock);
+        LogChunk(context, bytes, count);
+        for (std::uint32_t i = 0; i < count; ++i) {
+            if (Step(context, bytes[i]) == kRxComplete) break;  // the rest of the chunk is dropped
+        }
     }
+    context.RxChunks.fetch_add(1, std::memory_order_release);
     context.RxSignal.Notify();
+}
+
+bool TakeWaitingFrame(ReaderContext& context) {
+    if (!context.RxWaiting.load(std::memory_order_relaxed)) return false;
+    std::lock_guard<std::mutex> lock(context.RxLock);
+    std::int32_t state = context.RxState.load(std::memory_order_acquire);
+    if (state != context.RxPublished || Terminal(state)) return false;  // re-armed or ended meanwhile
+    for (std::int32_t k = 0; k < context.RxCandidateCount; ++k) {
+        const RxCandidate& frame = context.RxCandidates[k];
+        if (!Terminal(frame.State)) continue;
+        const std::int32_t next = Publish(context, frame);
+        if (!Store(context, state, next)) return false;
+        context.RxPublished = next;
+        return true;
+    }
+    return false;
 }

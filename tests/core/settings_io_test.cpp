@@ -279,6 +279,21 @@ TEST_F(SettingsFile, IdBeforeTheDataAndTheDefaultsRoundTrip) {
     EXPECT_EQ(back.OutputOptions.CsvFolder, dir.Folder());
 }
 
+// A disabled ID item keeps its place after the data and its separator through a save.
+TEST_F(SettingsFile, ADisabledIdItemAfterTheDataRoundTrips) {
+    for (const char* ini : {"[CARDID]\nPOSITION=5\nENABLED=0\nSEGMENT=1\n",
+                            "[CARDID]\nPOSITION=0\nENABLED=0\nSEGMENT=1\n"}) {
+        SCOPED_TRACE(ini);
+        const AppSettings loaded = Load(ini);
+        Save(loaded, kSaveOutputSettings);
+        const AppSettings back = LoadMissing();
+        for (int item : {0, 3}) {
+            EXPECT_EQ(back.OutputItems[item].Enabled, 0) << item;
+            EXPECT_EQ(back.OutputItems[item].Separator, loaded.OutputItems[item].Separator) << item;
+        }
+    }
+}
+
 TEST_F(SettingsFile, LogKeyIsTheSameKeyInEitherSpelling) {
     test::WriteAll(IniPath(), "[PARAMETER]\nLOG=OFF\n");
     AppSettings s = LoadMissing();

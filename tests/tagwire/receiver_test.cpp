@@ -93,8 +93,6 @@ TEST(Receiver, AFrameAfterGarbageIsReceivedAtAnyChunkBoundary) {
         {"a frame cut after its length", {0x00, 0x00, 0xFF, 0x03, 0xFD}},
         {"a frame cut in its data", Bytes(partial.begin(), partial.begin() + 7)},
         {"a frame cut before its checksum", Bytes(partial.begin(), partial.end() - 2)},
-        // Its length runs on over the whole next frame.
-        {"a frame cut short with a long length", {0x00, 0x00, 0xFF, 0x30, 0xD0, 0x01, 0x02}},
         // The next frame's first bytes complete the cut frame's data and checksum; its postamble
         // would be the next frame's start byte.
         {"a cut frame that ends on the next one's bytes", {0x00, 0x00, 0xFF, 0x02, 0xFE, 0x00}},
@@ -114,6 +112,32 @@ TEST(Receiver, AFrameAfterGarbageIsReceivedAtAnyChunkBoundary) {
             ASSERT_EQ(ReceivedFrame(context), Record(kReplyData)) << c.name << ", cut " << cut;
         }
     }
+}
+
+// A frame or NACK inside the data of a frame begun before it is that frame's data when the
+// earlier frame ends whole; when the earlier one never ends, the waiter takes the inner one.
+TEST(Receiver, AFrameInsideAnEarlierOneWaitsForIt) {
+    const Bytes inner = Frame({0x7F});
+    const Bytes outer = Frame(Join({{0x11}, inner, kNack, {0x22}}));
+    ReaderContext whole;
+    Feed(whole, outer);
+    EXPECT_EQ(whole.RxState.load(), kRxComplete);
+    EXPECT_EQ(ReceivedFrame(whole), Record(Join({{0x11}, inner, kNack, {0x22}})));
+
+    // A frame cut short whose length runs on over the whole next frame.
+    const Bytes cut = {0x00, 0x00, 0xFF, 0x30, 0xD0, 0x01, 0x02};
+    ReaderContext context;
+    Feed(context, Join({cut, kReply}));
+    EXPECT_EQ(context.RxState.load(), kRxData) << "the cut frame may still end";
+    ASSERT_TRUE(TakeWaitingFrame(context));
+    EXPECT_EQ(context.RxState.load(), kRxComplete);
+    EXPECT_EQ(ReceivedFrame(context), Record(kReplyData));
+    EXPECT_FALSE(TakeWaitingFrame(context));
+
+    ReaderContext nothing;
+    Feed(nothing, cut);
+    EXPECT_FALSE(TakeWaitingFrame(nothing));
+    EXPECT_EQ(nothing.RxState.load(), kRxData);
 }
 
 TEST(Receiver, SpecialFramesAndWhatFollowsThem) {
