@@ -49,6 +49,8 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const Options& 
     posix_spawn_file_actions_init(&actions);
     if (options.capture_stdout) posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
     if (options.capture_stderr) posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
+    else if (!options.stderr_file.empty())
+        posix_spawn_file_actions_addopen(&actions, 2, options.stderr_file.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     if (!options.directory.empty()) posix_spawn_file_actions_addchdir_np(&actions, options.directory.c_str());
 

@@ -1,0 +1,227 @@
+// Before Xlib, whose macros (None) clash with the card-parameter names.
+#include "program_files.h"
+#include "program_run.h"
+
+#include <X11/Xlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "xvfb_display.h"
+
+namespace e2e {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The characters of one --timestamps line of key-recorder: "<ns> <escaped chars>".
+bool ParseKeyLine(const std::string& line, KeyEvent& event) {
+    const std::size_t space = line.find(' ');
+    if (space == std::string::npos) return false;
+    event.at_ns = std::stoll(line.substr(0, space));
+    event.chars.clear();
+    for (std::size_t i = space + 1; i < line.size(); ++i) {
+        if (line[i] != '\\' || i + 1 >= line.size()) {
+            event.chars.push_back(line[i]);
+            continue;
+        }
+        const char c = line[++i];
+        if (c == 't') event.chars.push_back('\t');
+        else if (c == 'r') event.chars.push_back('\r');
+        else if (c == 'n') event.chars.push_back('\n');
+        else if (c == 'x' && i + 2 < line.size()) {
+            event.chars.push_back(static_cast<char>(std::stoi(line.substr(i + 1, 2), nullptr, 16)));
+            i += 2;
+        } else event.chars.push_back(c);
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string ProgramPath() {
+    const std::string path = TAPWEDGE_PROGRAM;
+    return access(path.c_str(), X_OK) == 0 ? path : "";
+}
+
+ProgramRun::ProgramRun(const RunOptions& options) : options_(options) {
+    display_ = std::make_unique<tapwedge_test::XvfbDisplay>("jp");
+    if (!display_->Ok()) {
+        error_ = display_->Error();
+        return;
+    }
+    if (!StartTray() || !StartRecorder() || !StartProgram()) return;
+    if (const std::string reply = Command("add standard"); reply.rfind("ok", 0) != 0)
+        error_ = "the simulator does not answer: " + reply;
+    if (options_.reply_latency_ms > 0) Command("latency " + std::to_string(options_.reply_latency_ms));
+}
+
+ProgramRun::~ProgramRun() {
+    control_.reset();
+    program_.reset();  // SIGTERM: the program closes the reader and ends
+    sim_.reset();
+    recorder_.reset();
+    tray_.reset();
+    display_.reset();
+}
+
+bool ProgramRun::StartTray() {
+    rig::ChildProcess::Options options;
+    options.environment = {{"DISPLAY", display_->Name()}};
+    options.stderr_file = tmp_ / "trayer.err";
+    tray_ = std::make_unique<rig::ChildProcess>(
+        std::vector<std::string>{"trayer", "--edge", "top", "--align", "right", "--widthtype", "request",
+                                 "--height", "24", "--SetDockType", "true", "--expand", "true"},
+        options);
+    // The program shows its icon only once a tray owns the system tray selection.
+    Display* x = XOpenDisplay(display_->Name().c_str());
+    if (x == nullptr) {
+        error_ = "cannot open the display";
+        return false;
+    }
+    const Atom selection = XInternAtom(x, "_NET_SYSTEM_TRAY_S0", False);
+    bool owned = false;
+    for (auto end = Clock::now() + std::chrono::seconds(10); !owned && Clock::now() < end;) {
+        owned = XGetSelectionOwner(x, selection) != None;
+        if (!owned) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    XCloseDisplay(x);
+    if (!owned) error_ = "no tray: trayer did not take the system tray (package trayer)";
+    return owned;
+}
+
+bool ProgramRun::StartRecorder() {
+    rig::ChildProcess::Options options;
+    options.capture_stdout = true;
+    options.capture_stderr = true;
+    recorder_ = std::make_unique<rig::ChildProcess>(
+        std::vector<std::string>{RIG_BIN_DIR "/key-recorder", "--display", display_->Name(), "--timestamps"},
+        options);
+    if (!recorder_->WaitForStderr("key-recorder: ready", 10000)) {
+        error_ = "the key recorder did not start: " + recorder_->Stderr();
+        return false;
+    }
+    return true;
+}
+
+bool ProgramRun::StartProgram() {
+    const std::string program = ProgramPath();
+    if (program.empty()) {
+        error_ = "no program at " TAPWEDGE_PROGRAM;
+        return false;
+    }
+    // The program folder is the folder of the program file: a copy (not a link, which
+    // /proc/self/exe would resolve) finds its libraries through its build run path.
+    const std::string folder = tmp_ / "program";
+    std::filesystem::create_directories(folder);
+    std::filesystem::copy_file(program, folder + "/tapwedge");
+    rig::ProgramSetup setup;
+    setup.com_port = options_.link == Link::Com ? options_.com_port : 0;
+    setup.iso15693 = true;
+    setup.csv_file = "log.csv";
+    if (const std::string error = rig::WriteProgramFiles(folder, setup); !error.empty()) {
+        error_ = error;
+        return false;
+    }
+    const std::string runtime = tmp_ / "run", config = tmp_ / "config", socket = tmp_ / "sim.sock";
+    std::filesystem::create_directories(runtime);
+    std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
+
+    rig::ChildProcess::Options options;
+    options.environment = {{"DISPLAY", display_->Name()},
+                           {"QT_QPA_PLATFORM", "xcb"},
+                           {"XDG_RUNTIME_DIR", runtime},
+                           {"XDG_CONFIG_HOME", config},
+                           {"HOME", tmp_.Path()},
+                           // No session bus: Qt's tray icon goes to the XEmbed tray of trayer.
+                           {"DBUS_SESSION_BUS_ADDRESS", rig::kUnset}};
+    options.stderr_file = tmp_ / "program.err";
+    options.directory = folder;
+    if (options_.link == Link::Com) {
+        rig::ChildProcess::Options simOptions;
+        simOptions.stderr_file = tmp_ / "reader-sim.err";
+        sim_ = std::make_unique<rig::ChildProcess>(
+            std::vector<std::string>{RIG_BIN_DIR "/reader-sim", "--com", std::to_string(options_.com_port),
+                                     "--ports", config + "/tapwedge/ports", "--control", socket},
+            simOptions);
+    } else {
+        options.environment["LD_PRELOAD"] = RIG_LIB_DIR "/libreader_sim_preload.so";
+        options.environment["LD_LIBRARY_PATH"] = FAKE_D2XX_DIR;
+        options.environment["TAPWEDGE_SIM_CONTROL"] = socket;
+        // A sanitizer build's runtime would rather come first; the preloaded library is built
+        // with the same sanitizer.
+        const char* asan = getenv("ASAN_OPTIONS");
+        options.environment["ASAN_OPTIONS"] =
+            std::string(asan ? asan : "") + (asan && *asan ? ":" : "") + "verify_asan_link_order=0";
+    }
+    program_ = std::make_unique<rig::ChildProcess>(std::vector<std::string>{folder + "/tapwedge"}, options);
+    control_ = std::make_unique<rig::ControlClient>(socket, 15000);
+    if (!program_->Started() || !control_->Connected()) {
+        error_ = "the program or the simulator did not start: " + ProgramErrors();
+        return false;
+    }
+    return true;
+}
+
+std::string ProgramRun::Command(const std::string& line) {
+    if (!control_) return "no reply";
+    return control_->Send(line, 15000).value_or("no reply");
+}
+
+bool ProgramRun::WaitReady(int timeoutMs) {
+    for (auto end = Clock::now() + std::chrono::milliseconds(timeoutMs); Clock::now() < end;) {
+        if (Command("status").find(" authenticated=1") != std::string::npos) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+}
+
+std::vector<KeyEvent> ProgramRun::Keys(std::size_t chars, int timeoutMs) {
+    std::vector<KeyEvent> events;
+    std::size_t count = 0;
+    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        for (std::size_t eol; count < chars && (eol = recorded_.find('\n')) != std::string::npos;) {
+            KeyEvent event;
+            if (ParseKeyLine(recorded_.substr(0, eol), event)) {
+                count += event.chars.size();
+                events.push_back(event);
+            }
+            recorded_.erase(0, eol + 1);
+        }
+        if (count >= chars) break;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
+        if (left <= 0) break;
+        const std::string more = recorder_->ReadStdout(static_cast<int>(left));
+        if (more.empty()) break;
+        recorded_ += more;
+    }
+    return events;
+}
+
+std::string ProgramRun::Typed(std::size_t chars, int timeoutMs) {
+    std::string text;
+    for (const KeyEvent& e : Keys(chars, timeoutMs)) text += e.chars;
+    return text;
+}
+
+std::string ProgramRun::CsvText() const {
+    std::ifstream in(tmp_ / "program/log.csv", std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::string ProgramRun::ProgramErrors() const {
+    std::ifstream in(tmp_ / "program.err");
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+}  // namespace e2e

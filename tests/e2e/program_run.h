@@ -1,0 +1,82 @@
+#pragma once
+// One run of the real program end to end: a private Xvfb with the Japanese layout, a tray host
+// (trayer), the key recorder holding the focus, a copy of the program in a scratch program
+// folder with the Wedgetap.ini and Card.set of make-card-set, and the reader simulator on a
+// pty bound to a COM number (reader-sim) or, preloaded into the program, on the fake D2XX
+// device "QT58-V". Cards go in and out of the field through the simulator's control socket.
+#include <sys/types.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "child_process.h"
+#include "control_socket.h"
+
+namespace tapwedge_test {
+class XvfbDisplay;  // xvfb_display.h; Xlib's macros stay out of this header
+}
+
+namespace e2e {
+
+enum class Link { Com, Usb };
+
+struct RunOptions {
+    Link link = Link::Com;
+    int com_port = 5;
+    int reply_latency_ms = 0;  // the simulated reader's own reply time
+};
+
+// One key press the recorder saw: when (CLOCK_MONOTONIC ns) and its characters.
+struct KeyEvent {
+    std::int64_t at_ns = 0;
+    std::string chars;
+};
+
+// Where the program under test is; "" when it has not been built.
+std::string ProgramPath();
+
+class ProgramRun {
+public:
+    explicit ProgramRun(const RunOptions& options);
+    ~ProgramRun();
+    ProgramRun(const ProgramRun&) = delete;
+    ProgramRun& operator=(const ProgramRun&) = delete;
+
+    // "" when everything started, else what did not.
+    const std::string& Error() const { return error_; }
+
+    // A command to the simulator; its reply ("no reply" when none came).
+    std::string Command(const std::string& line);
+    // Waits until the program has authenticated itself to the reader.
+    bool WaitReady(int timeoutMs);
+    // Key presses until `chars` characters have come or timeoutMs passed.
+    std::vector<KeyEvent> Keys(std::size_t chars, int timeoutMs);
+    // The characters of Keys().
+    std::string Typed(std::size_t chars, int timeoutMs);
+
+    std::string CsvText() const;
+    pid_t ProgramPid() const { return program_ ? program_->Pid() : -1; }
+    bool ProgramRunning() { return program_ && program_->Running(); }
+    // What the program wrote to standard error.
+    std::string ProgramErrors() const;
+
+private:
+    bool StartTray();
+    bool StartRecorder();
+    bool StartProgram();
+
+    RunOptions options_;
+    std::string error_;
+    rig::TempFolder tmp_{"tapwedge-e2e"};
+    std::unique_ptr<tapwedge_test::XvfbDisplay> display_;
+    std::unique_ptr<rig::ChildProcess> tray_;
+    std::unique_ptr<rig::ChildProcess> recorder_;
+    std::unique_ptr<rig::ChildProcess> sim_;
+    std::unique_ptr<rig::ChildProcess> program_;
+    std::unique_ptr<rig::ControlClient> control_;
+    std::string recorded_;  // recorder output not yet split into lines
+};
+
+}  // namespace e2e
