@@ -51,6 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int ticks = in.ConsumeIntegralInRange(1, 3);
     for (int tick = 0; tick < ticks; ++tick) {
         const std::int32_t result = engine.ReadCard(*id, *text, readerType);
+        reader.CheckIdle();
         CheckResult(result);
         FUZZ_CHECK(id->Length >= 0 && id->Length <= 10, "an ID length outside 0..10");
         FUZZ_CHECK(text->Length >= 0 && text->Length <= tapwedge::kMaxDataBytes, "a data length outside 0..128");

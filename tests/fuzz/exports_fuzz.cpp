@@ -293,14 +293,15 @@ void SBlocks(FuzzedDataProvider& in, ScriptedReader&) {
             FUZZ_CHECK(n >= 0 && static_cast<std::size_t>(n) <= asked, "more blocks than asked for");
         }
     } else {
+        // The record holds the blocks its Count gives.
         const std::int32_t count = Count(in, 8);
-        Bytes contents = in.ConsumeBytes<std::uint8_t>(offsetof(TwSReadBuffer, Data) +
-                                                       16 * static_cast<std::size_t>(std::clamp(count, 0, 8)));
-        contents.resize(offsetof(TwSReadBuffer, Data) + 16 * static_cast<std::size_t>(std::clamp(count, 0, 8)));
+        const std::size_t size = offsetof(TwSReadBuffer, Data) + 16 * static_cast<std::size_t>(std::clamp(count, 0, 8));
+        Bytes contents = in.ConsumeBytes<std::uint8_t>(size);
+        contents.resize(size);
         std::memcpy(contents.data(), &count, sizeof count);
-        Record in_(contents);
-        Checked(TwSWriteBlock(idm.data(), service, blockCount, in_.As<TwSReadBuffer>()));
-        NeverWritten({&in_});
+        Record blocks(contents);
+        Checked(TwSWriteBlock(idm.data(), service, blockCount, blocks.As<TwSReadBuffer>()));
+        NeverWritten({&blocks});
     }
     NeverWritten({&idm});
 }
@@ -385,6 +386,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int calls = in.ConsumeIntegralInRange(1, 3);
     for (int i = 0; i < calls; ++i) {
         kCalls[in.ConsumeIntegralInRange<std::size_t>(0, std::size(kCalls) - 1)](in, reader);
+        reader.CheckIdle();
     }
     reader.End();
     return 0;

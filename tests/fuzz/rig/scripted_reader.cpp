@@ -88,15 +88,19 @@ void ScriptedReader::Begin(FuzzedDataProvider& input, Session session) {
     }
 }
 
-void ScriptedReader::End() {
-    ReaderContext& context = Context();
+void ScriptedReader::CheckIdle() {
+    const ReaderContext& context = Context();
     // A cancel while nothing waits stays pending until the next busy check; anything else
     // must have ended its wait.
     const std::int32_t wait = context.WaitState.load();
     FUZZ_CHECK(wait == kWaitIdle || wait == kWaitCancelled, "a wait was left running");
     FUZZ_CHECK(context.Timeout == kDefaultTimeout, "the response time-out was not put back");
-    context.WaitState.store(kWaitIdle);
     FUZZ_CHECK(FakeFtdiReceiveQueued(device_) == 0, "bytes left unread");
+}
+
+void ScriptedReader::End() {
+    CheckIdle();
+    Context().WaitState.store(kWaitIdle);
     pending_.clear();
     input_ = nullptr;
 }
