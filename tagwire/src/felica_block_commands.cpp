@@ -133,10 +133,12 @@ TAGWIRE_EXPORT std::int32_t TwSReadBlock(const std::uint8_t idm[8], std::uint16_
     status = BlockReply(buffer, 0x27, 0, nullptr);
     if (status != TW_OK) return status;
 
-    // The reader's block count, as far as the reply holds whole blocks and the record takes.
+    // The reader's block count, as far as the reply holds whole blocks and the caller's record
+    // takes them: it has room for the blocks asked for, at most 8.
     const std::size_t held = buffer[0] > kBlockDataAt ? (buffer[0] - kBlockDataAt) / kBlockSize : 0;
+    const std::size_t asked = LowByte(blockCount);
     const std::size_t count =
-        buffer[0] > 4 ? std::min<std::size_t>({buffer[4], held, kMaxBlocks}) : 0;
+        buffer[0] > 4 ? std::min<std::size_t>({buffer[4], held, asked, kMaxBlocks}) : 0;
     out->Count = static_cast<std::int32_t>(count);
     std::memcpy(out->Data, buffer + kBlockDataAt, count * kBlockSize);
     return TW_OK;

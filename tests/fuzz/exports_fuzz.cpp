@@ -20,7 +20,6 @@ using fuzz_rig::ScriptedReader;
 
 constexpr std::size_t kIdm = 8;
 constexpr std::size_t kCodeList = sizeof(TwCodeList);
-constexpr std::size_t kBlockList = sizeof(TwBlockList);
 constexpr std::size_t kMaxReplyRecord = 255;  // [LEN + 1] counts itself: at most 255 bytes
 constexpr std::size_t kVersionText = 254;      // 253 reply bytes and the 0 byte
 constexpr std::size_t kRawLog = 301;
@@ -30,7 +29,7 @@ template <typename T>
 T FromInput(FuzzedDataProvider& in) {
     T value{};
     const Bytes bytes = in.ConsumeBytes<std::uint8_t>(sizeof(T));
-    std::memcpy(&value, bytes.data(), bytes.size());
+    if (!bytes.empty()) std::memcpy(&value, bytes.data(), bytes.size());
     return value;
 }
 
@@ -279,7 +278,9 @@ void Blocks(FuzzedDataProvider& in, ScriptedReader&) {
 void SBlocks(FuzzedDataProvider& in, ScriptedReader&) {
     Record idm(kIdm, &in);
     const auto service = in.ConsumeIntegral<std::uint16_t>();
-    const auto blockCount = in.ConsumeIntegral<std::int32_t>();
+    // Mostly the counts the commands take, sometimes any.
+    const auto blockCount = in.ConsumeBool() ? in.ConsumeIntegralInRange<std::int32_t>(0, 9)
+                                             : in.ConsumeIntegral<std::int32_t>();
     if (in.ConsumeBool()) {
         // The caller provides room for the blocks it asks for.
         const std::size_t asked = std::min<std::size_t>(blockCount & 0xFF, 8);
@@ -292,14 +293,15 @@ void SBlocks(FuzzedDataProvider& in, ScriptedReader&) {
             FUZZ_CHECK(n >= 0 && static_cast<std::size_t>(n) <= asked, "more blocks than asked for");
         }
     } else {
+        // The record holds the blocks its Count gives.
         const std::int32_t count = Count(in, 8);
-        Bytes contents = in.ConsumeBytes<std::uint8_t>(offsetof(TwSReadBuffer, Data) +
-                                                       16 * static_cast<std::size_t>(std::clamp(count, 0, 8)));
-        contents.resize(offsetof(TwSReadBuffer, Data) + 16 * static_cast<std::size_t>(std::clamp(count, 0, 8)));
+        const std::size_t size = offsetof(TwSReadBuffer, Data) + 16 * static_cast<std::size_t>(std::clamp(count, 0, 8));
+        Bytes contents = in.ConsumeBytes<std::uint8_t>(size);
+        contents.resize(size);
         std::memcpy(contents.data(), &count, sizeof count);
-        Record in_(contents);
-        Checked(TwSWriteBlock(idm.data(), service, blockCount, in_.As<TwSReadBuffer>()));
-        NeverWritten({&in_});
+        Record blocks(contents);
+        Checked(TwSWriteBlock(idm.data(), service, blockCount, blocks.As<TwSReadBuffer>()));
+        NeverWritten({&blocks});
     }
     NeverWritten({&idm});
 }
@@ -384,6 +386,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int calls = in.ConsumeIntegralInRange(1, 3);
     for (int i = 0; i < calls; ++i) {
         kCalls[in.ConsumeIntegralInRange<std::size_t>(0, std::size(kCalls) - 1)](in, reader);
+        reader.CheckIdle();
     }
     reader.End();
     return 0;

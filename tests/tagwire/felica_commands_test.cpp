@@ -2,6 +2,8 @@
 // authenticated: request bytes, count limits, status flags and bounded reply evaluation.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstring>
 #include <functional>
 
@@ -153,26 +155,32 @@ TEST_P(FelicaCommandTest, SReadRequestAndBlocks) {
 
 struct SReadBoundCase {
     const char* name;
+    std::int32_t asked;  // blockCount: the caller's record has room for this many blocks (8 at most)
     Bytes reply;
     std::int32_t count;  // blocks kept
 };
 
 TEST_P(FelicaCommandTest, SReadKeepsWhatTheReplyHoldsAndTheRecordTakes) {
     const SReadBoundCase cases[] = {
-        {"15 blocks into a record of 8", Cat({{0x27, 0x00, 0x00, 15}, Blocks(15)}), 8},
-        {"count 200", Cat({{0x27, 0x00, 0x00, 200}, Blocks(15)}), 8},
-        {"count 5, two blocks held", Cat({{0x27, 0x00, 0x00, 5}, Blocks(2), Bytes(10, 0x77)}), 2},
-        {"count 1, part of a block", Cat({{0x27, 0x00, 0x00, 1}, Bytes(15, 0x77)}), 0},
-        {"no count byte", {0x27, 0x00, 0x00}, 0},
-        {"count 0", Cat({{0x27, 0x00, 0x00, 0}, Blocks(2)}), 0},
+        {"15 blocks into a record of 8", 8, Cat({{0x27, 0x00, 0x00, 15}, Blocks(15)}), 8},
+        {"8 blocks, 3 asked for", 3, Cat({{0x27, 0x00, 0x00, 8}, Blocks(8)}), 3},
+        {"4 blocks, none asked for", 0x100, Cat({{0x27, 0x00, 0x00, 4}, Blocks(4)}), 0},
+        {"count 200", 20, Cat({{0x27, 0x00, 0x00, 200}, Blocks(15)}), 8},
+        {"count 5, two blocks held", 8, Cat({{0x27, 0x00, 0x00, 5}, Blocks(2), Bytes(10, 0x77)}), 2},
+        {"count 1, part of a block", 3, Cat({{0x27, 0x00, 0x00, 1}, Bytes(15, 0x77)}), 0},
+        {"no count byte", 3, {0x27, 0x00, 0x00}, 0},
+        {"count 0", 3, Cat({{0x27, 0x00, 0x00, 0}, Blocks(2)}), 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         sim().QueueReply(0x26, c.reply);
         Guarded<TwSReadBuffer> out;
-        EXPECT_EQ(TwSReadBlock(kIdm, kService, 3, &out.record), TW_OK);
+        EXPECT_EQ(TwSReadBlock(kIdm, kService, c.asked, &out.record), TW_OK);
         EXPECT_EQ(out.record.Count, c.count);
         EXPECT_EQ(Bytes(out.record.Data, out.record.Data + 16 * c.count), Blocks(c.count));
+        // Nothing past the blocks kept: the room of a smaller record.
+        EXPECT_TRUE(std::all_of(out.record.Data + 16 * c.count, std::end(out.record.Data),
+                                [](std::uint8_t b) { return b == 0xEE; }));
         EXPECT_TRUE(out.GuardIntact());
     }
 }

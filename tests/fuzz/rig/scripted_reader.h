@@ -32,8 +32,10 @@ public:
     // Starts a run: answers come from `input` until End. The library's receiver is idle and its
     // session is `session`; a sealed one uses key and counter from the input.
     void Begin(FuzzedDataProvider& input, Session session);
-    // Ends the run: the library must be idle with its default time-out; what the reader had yet
-    // to send is forgotten.
+    // Between calls: the library is idle (no wait left running, a cancel may stay pending), with
+    // its default time-out, and has read all the reader sent.
+    void CheckIdle();
+    // Ends the run: CheckIdle, then what the reader had yet to send is forgotten.
     void End();
 
     // The keys a genuine reader answers the authentications with.
