@@ -74,9 +74,14 @@ bool Tap(e2e::ProgramRun& run, const char* card, const std::string& text, std::i
     const std::vector<e2e::KeyEvent> keys = run.Keys(text.size(), 10000);
     std::string typed;
     for (const auto& k : keys) typed += k.chars;
+    const std::string status = run.Command("status");
     run.Command(std::string("remove ") + card);
     if (typed != text) {
-        std::fprintf(stderr, "  %s: typed \"%s\"\n", card, typed.c_str());
+        std::fprintf(stderr, "  %s: typed \"%s\" (%s; %s)\n", card, typed.c_str(), reply.c_str(), status.c_str());
+        std::fprintf(stderr, "  key recorder %s\n", run.RecorderState().c_str());
+        std::fprintf(stderr, "  later: [%s]\n  csv: %s\n", run.Typed(200, 2000).c_str(), run.CsvText().c_str());
+        std::fprintf(stderr, "  the program %s; it wrote: %s\n", run.ProgramRunning() ? "runs" : "has ended",
+                     run.ProgramErrors().c_str());
         return false;
     }
     if (latencyNs) *latencyNs = keys.front().at_ns - PresentedAt(reply);

@@ -217,6 +217,11 @@ std::string ProgramRun::CsvText() const {
     return text.str();
 }
 
+std::string ProgramRun::RecorderState() {
+    recorder_->WaitForStderr("\n\n", 0);  // takes in whatever has come
+    return std::string(recorder_->Running() ? "running" : "ended") + ": " + recorder_->Stderr();
+}
+
 std::string ProgramRun::ProgramErrors() const {
     std::ifstream in(tmp_ / "program.err");
     std::ostringstream text;

@@ -61,6 +61,8 @@ public:
     bool ProgramRunning() { return program_ && program_->Running(); }
     // What the program wrote to standard error.
     std::string ProgramErrors() const;
+    // Whether the key recorder still runs, and what it wrote to standard error.
+    std::string RecorderState();
 
 private:
     bool StartTray();
