@@ -217,6 +217,8 @@ std::string ProgramRun::CsvText() const {
     return text.str();
 }
 
+std::string ProgramRun::DisplayName() const { return display_ ? display_->Name() : ""; }
+
 std::string ProgramRun::RecorderState() {
     recorder_->WaitForStderr("\n\n", 0);  // takes in whatever has come
     return std::string(recorder_->Running() ? "running" : "ended") + ": " + recorder_->Stderr();

@@ -57,6 +57,7 @@ public:
     std::string Typed(std::size_t chars, int timeoutMs);
 
     std::string CsvText() const;
+    std::string DisplayName() const;
     pid_t ProgramPid() const { return program_ ? program_->Pid() : -1; }
     bool ProgramRunning() { return program_ && program_->Running(); }
     // What the program wrote to standard error.
