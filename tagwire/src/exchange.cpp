@@ -28,8 +28,9 @@ std::int32_t CheckResponse(const std::uint8_t* reply, std::uint8_t expected, int
 std::int32_t Transceive(ReaderContext& context, std::uint8_t* reply, const std::uint8_t* command) {
     if (reply == nullptr || command == nullptr) return TW_ERR_PARAM;
     if (context.Encrypted) return SealedTransceive(context, reply, command);
-    // A length byte of 0 counts no code: there is no frame to send.
-    if (command[0] == 0) return TW_ERR_PARAM;
+    // A length byte below 2 counts no code: there is no frame to send (a frame without data
+    // would read as a broken ACK, the cancel).
+    if (command[0] < 2) return TW_ERR_PARAM;
 
     context.RxState.store(kRxIdle, std::memory_order_release);
     SendFrame(context, command + 1, command[0] - 1u);
@@ -46,7 +47,7 @@ std::int32_t GuardedTransceive(ReaderContext& context, std::uint8_t* reply,
                                const std::uint8_t* command, std::uint8_t mode) {
     if (mode != 0 && CheckBusy(context) != TW_OK) return TW_ERR_BUSY;
     if (mode == 1 && !context.Authenticated.load()) return TW_ERR_FAILED;
-    if (command == nullptr || command[0] == 0) return TW_ERR_PARAM;
+    if (command == nullptr || command[0] < 2) return TW_ERR_PARAM;
     return Transceive(context, reply, command);
 }
 

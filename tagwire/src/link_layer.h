@@ -23,6 +23,14 @@ void SendFrame(ReaderContext& context, const std::uint8_t* data, std::uint32_t l
 // Logs and parses bytes that arrived (receive thread).
 void FeedReceiver(ReaderContext& context, const std::uint8_t* bytes, std::uint32_t count);
 
+// A frame (or NACK) that ended whole inside the bytes of a frame begun before it waits while
+// that one may still end (its bytes could be the earlier frame's data). When the line has
+// fallen silent with the earlier frame unfinished, the waiter takes the waiting one: true when
+// there was one, which the receiver then shows as complete (or as a NACK).
+bool TakeWaitingFrame(ReaderContext& context);
+// How long the line must be silent before a waiting frame is taken.
+constexpr std::uint32_t kLineSilenceMs = 100;
+
 // Waits for the ACK (500 ms) and the reply (timeout - 500 ms), both from the start of the wait,
 // pumping the program's messages: TW_OK, TW_ERR_NACK, TW_ERR_TIMEOUT or TW_ERR_CANCELLED.
 std::int32_t WaitResponse(ReaderContext& context, std::int32_t timeout);
@@ -40,7 +48,8 @@ std::int32_t CheckResponse(const std::uint8_t* reply, std::uint8_t expected, int
 std::int32_t Transceive(ReaderContext& context, std::uint8_t* reply, const std::uint8_t* command);
 
 // Transceive behind the checks of `mode`: 0 none, 1 busy check and an authenticated reader,
-// any other value the busy check; an empty command is refused in every mode.
+// any other value the busy check; a command without a code (length byte 0 or 1) is refused
+// with TW_ERR_PARAM in every mode.
 std::int32_t GuardedTransceive(ReaderContext& context, std::uint8_t* reply,
                                const std::uint8_t* command, std::uint8_t mode);
 

@@ -3,6 +3,7 @@
 // the encrypted channel's state, and the two transports and the DES work area it owns.
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 
 #include "atomic_bytes.h"
 #include "usbline/comm_types.h"
@@ -13,6 +14,10 @@ class CommDll;
 class UsbDll;
 
 constexpr int kRxAreaSize = 300;
+// The longest frame: 00 00 FF LEN LCS, 254 data bytes, DCS, 00.
+constexpr int kRxHeldSize = 261;
+// A frame begins at every "00 00 FF": at most one in three of the held bytes.
+constexpr int kRxMaxCandidates = kRxHeldSize / 3 + 1;
 
 // Receive states (RxState).
 enum : std::int32_t {
@@ -25,11 +30,19 @@ enum : std::int32_t {
     kRxDcs = 6,
     kRxPostamble = 7,
     kRxComplete = 16,
-    kRxBadPostamble = 17,
     kRxAckLcs = 256,
     kRxAckPostamble = 257,
     kRxNackLcs = 512,
     kRxNack = 513,
+};
+
+// A frame being received, from its start byte 0xFF at RxHeld[Start] on.
+struct RxCandidate {
+    std::int32_t Start = 0;
+    std::int32_t State = kRxLen;  // the receive state its next byte meets
+    std::int32_t Length = 0;      // LEN
+    std::int32_t Taken = 0;       // data bytes taken
+    std::int32_t Checksum = 0;    // their sum
 };
 
 // Wait states (WaitState).
@@ -67,9 +80,21 @@ struct ReaderContext {
     std::int32_t Timeout = kDefaultTimeout;
     std::atomic<std::uint8_t> AckReceived{0};
 
-    // The frame being received, published to RxFrame when it is complete, so that RxFrame
-    // always holds a whole frame (receive thread only).
-    std::uint8_t RxStage[256] = {};
+    // Receive thread only: the bytes from the preamble of the earliest frame that may still be
+    // in them, and every frame begun there (each preamble starts one, so that a good frame is
+    // found whatever came before it); the earliest is the one RxState and the fields above show.
+    std::uint8_t RxHeld[kRxHeldSize] = {};
+    std::int32_t RxHeldCount = 0;
+    RxCandidate RxCandidates[kRxMaxCandidates] = {};
+    std::int32_t RxCandidateCount = 0;
+    // The state the receiver last stored; another value in RxState means the waiter re-armed it.
+    std::int32_t RxPublished = kRxIdle;
+    // Held by the receiver while it runs a chunk, and by a waiter that takes a waiting frame.
+    std::mutex RxLock;
+    // A frame (or NACK) has ended whole behind a frame begun earlier that has not ended yet.
+    std::atomic<bool> RxWaiting{false};
+    // Chunks fed so far: a waiter sees from it how long the line has been silent.
+    std::atomic<std::uint32_t> RxChunks{0};
     // Wakes a waiting thread when bytes were fed.
     WaitSignal RxSignal;
 

@@ -58,9 +58,20 @@ std::int32_t WaitResponse(ReaderContext& context, std::int32_t timeout) {
     context.WaitState.store(kWaitWaiting, std::memory_order_release);
 
     std::int64_t limit = kAckLimitMs;
+    std::uint32_t chunks = context.RxChunks.load(std::memory_order_acquire);
+    std::uint32_t lastBytes = start;  // when bytes last came
     for (;;) {
         const std::uint64_t seen = context.RxSignal.Generation();
-        if (platform::TickDiff(platform::TickCount(), start) >= limit) break;
+        const std::uint32_t now = platform::TickCount();
+        if (platform::TickDiff(now, start) >= limit) break;
+        // A frame waiting behind an unfinished one is taken once the line has fallen silent.
+        const std::uint32_t fed = context.RxChunks.load(std::memory_order_acquire);
+        if (fed != chunks) {
+            chunks = fed;
+            lastBytes = now;
+        } else if (platform::TickDiff(now, lastBytes) >= static_cast<std::int32_t>(kLineSilenceMs)) {
+            TakeWaitingFrame(context);
+        }
         const std::int32_t state = context.RxState.load(std::memory_order_acquire);
         if (state == kRxComplete) return EndWait(context, TW_OK);
         if (state == kRxNack) return EndWait(context, TW_ERR_NACK);

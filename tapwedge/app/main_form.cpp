@@ -135,6 +135,10 @@ void TForm1::BuildMenu() {
         N7ViewMItemClick();
     });
     connect(N5CloseMItem, &QAction::triggered, this, &TForm1::N5CloseMItemClick);
+    connect(N1SetMItem, &QAction::triggered, this, &TForm1::N1SetMItemClick);
+    connect(N2CardMItem, &QAction::triggered, this, &TForm1::N2CardMItemClick);
+    connect(N3PortMItem, &QAction::triggered, this, &TForm1::N3PortMItemClick);
+    connect(N6VerMItem, &QAction::triggered, this, &TForm1::N6VerMItemClick);
 }
 
 void TForm1::FormCreate() {

@@ -90,6 +90,12 @@ public:
     void N5CloseMItemClick();
     void Timer2Timer();
 
+    // --- settings items ---
+    void N1SetMItemClick();
+    void N2CardMItemClick();
+    void N3PortMItemClick();
+    void N6VerMItemClick();
+
 signals:
     // The form has closed: the program ends.
     void Closed();
@@ -107,6 +113,9 @@ private:
     void RemoveDeactivationHandler() { deactivationHandler_ = false; }
     void OnMenuHidden();
     void CloseProgram();
+    // The frame of every dialog item: polling and the menu paused around the dialog's steps.
+    template <typename Steps>
+    void AroundDialog(Steps steps);
 
     platform::KeyInjector* injector_;
     bool deactivationHandler_ = false;

@@ -280,22 +280,14 @@ void TForm2::FormShow() {
     // Nothing to hide: the dialog is transient for the program and has no task-bar entry.
 }
 
-void TForm2::OutChkBox1Click() {
-    if (OutChkBox[0]->isChecked()) {
-        OutChkBox[3]->setChecked(false);
-        OutChkBox[3]->setEnabled(false);
-    } else {
-        OutChkBox[3]->setEnabled(true);
-    }
-}
+void TForm2::OutChkBox1Click() { ExcludeOtherIdItem(OutChkBox[0], OutChkBox[3]); }
 
-void TForm2::OutChkBox4Click() {
-    if (OutChkBox[3]->isChecked()) {
-        OutChkBox[0]->setChecked(false);
-        OutChkBox[0]->setEnabled(false);
-    } else {
-        OutChkBox[0]->setEnabled(true);
-    }
+void TForm2::OutChkBox4Click() { ExcludeOtherIdItem(OutChkBox[3], OutChkBox[0]); }
+
+// The ID goes either before or after the data: a checked box unchecks and disables the other.
+void TForm2::ExcludeOtherIdItem(QCheckBox* clicked, QCheckBox* other) {
+    if (clicked->isChecked()) other->setChecked(false);
+    other->setEnabled(!clicked->isChecked());
 }
 
 void TForm2::OutKeybordCBoxClick() { WaitTimeEdit->setEnabled(OutKeybordCBox->isChecked()); }

@@ -47,6 +47,7 @@ protected:
 private:
     void BuildControls();
     void Fill(const OutputOptions& options, const OutputItems& items);
+    static void ExcludeOtherIdItem(QCheckBox* clicked, QCheckBox* other);
     void OkBtnClick();
     bool FileNameAccepted();
 

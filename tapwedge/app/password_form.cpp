@@ -56,7 +56,7 @@ void TPasswordForm::OkBtnClick() {
     const QString typed = PasswordEdit->text();
     const qsizetype n = ExpectedPassword.size();
     PasswordResult = typed.size() >= n && typed.left(n) == ExpectedPassword ? kResultOk : kResultNo;
-    close();
+    done(PasswordResult);
 }
 
 void TPasswordForm::FormClose() { QDialog::done(PasswordResult); }

@@ -59,10 +59,7 @@ QLineEdit* AddKeyEdit(QWidget* parent, const char* name, int top, bool masked) {
     auto* edit = Place(new QLineEdit(parent), name, 74, top, 161, 24);
     edit->setFont(FixedJapaneseFont(kFontPixels));
     edit->setMaxLength(kKeyDigits);
-    if (masked) {
-        edit->setEchoMode(QLineEdit::Password);
-        edit->setStyleSheet("QLineEdit { lineedit-password-character: 42; }");  // '*'
-    }
+    if (masked) edit->setEchoMode(QLineEdit::Password);
     return edit;
 }
 
@@ -106,6 +103,13 @@ TProtocolForm::TProtocolForm(TProtocol& protocol, QWidget* owner)
     QFont font = QApplication::font();
     font.setPixelSize(kFontPixels);
     setFont(font);
+    // Group captions sit on the frame line, so the controls placed just below them stay inside;
+    // hidden keys show as '*'.
+    setStyleSheet(
+        "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 6px; }"
+        "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
+        " left: 7px; padding: 0px 1px; }"
+        "QLineEdit { lineedit-password-character: 42; }");
     BuildControls();
     FillComPortList();
 }

@@ -39,4 +39,23 @@ void FormatHexText(const std::uint8_t* bytes, int count, char* text) {
     *text = '\0';
 }
 
+std::string HexText(const std::uint8_t* bytes, int count) {
+    if (count <= 0) return {};
+    std::string text(2 * static_cast<std::size_t>(count) + 1, '\0');
+    FormatHexText(bytes, count, text.data());
+    text.pop_back();
+    return text;
+}
+
+std::optional<std::int32_t> ParseHexNumber(std::string_view text) {
+    if (text.empty() || text.size() > 8) return std::nullopt;
+    std::uint32_t value = 0;
+    for (const char c : text) {
+        const int digit = HexDigitValue(c);
+        if (digit < 0) return std::nullopt;
+        value = value << 4 | static_cast<std::uint32_t>(digit);
+    }
+    return static_cast<std::int32_t>(value);
+}
+
 }  // namespace tapwedge

@@ -118,8 +118,8 @@ std::optional<std::string> ProfileFile::Find(std::string_view section, std::stri
     if (!range) return std::nullopt;
     const auto index = FindKey(*range, key);
     if (!index) return std::nullopt;
-    const std::string& text = lines_[*index].text;
-    return text.substr(text.find('=') + 1);
+    const std::string_view text = lines_[*index].text;
+    return std::string(Trim(text.substr(text.find('=') + 1)));
 }
 
 std::string ProfileFile::ReadString(std::string_view section, std::string_view key,
@@ -136,18 +136,17 @@ std::int32_t ProfileFile::ReadInteger(std::string_view section, std::string_view
 }
 
 void ProfileFile::Write(std::string_view section, std::string_view key, std::string_view value) {
-    value = value.substr(0, value.find_first_of("\r\n"));
+    value = value.substr(0, value.find('\n'));
     const auto range = FindSection(section);
     if (range) {
         if (const auto index = FindKey(*range, key)) {
             Line& line = lines_[*index];
+            const std::size_t equals = line.text.find('=');
+            // The same value, however spaced, leaves the line as it is.
+            if (Trim(std::string_view(line.text).substr(equals + 1)) == value) return;
             // Keep the key as the file spells it; only the value changes.
-            std::string text = line.text.substr(0, line.text.find('=') + 1);
-            text.append(value);
-            if (text != line.text) {
-                line.text = std::move(text);
-                modified_ = true;
-            }
+            line.text = line.text.substr(0, equals + 1).append(value);
+            modified_ = true;
             return;
         }
         // After the section's last non-blank line, so that blank lines stay before the next one.
@@ -165,6 +164,11 @@ void ProfileFile::Write(std::string_view section, std::string_view key, std::str
     modified_ = true;
 }
 
+const char* ProfileFile::LineEnd(const Line& line) {
+    // Before a lone "\n" a "\r" that ends the text would read as part of the line end.
+    return line.crlf || line.text.ends_with('\r') ? "\r\n" : "\n";
+}
+
 void ProfileFile::EndLastLine() {
     if (!finalLineEnd_ && !lines_.empty()) lines_.back().crlf = useCrlf_;
     finalLineEnd_ = true;
@@ -174,7 +178,7 @@ std::string ProfileFile::Text() const {
     std::string text;
     for (std::size_t i = 0; i < lines_.size(); ++i) {
         text += lines_[i].text;
-        if (i + 1 < lines_.size() || finalLineEnd_) text += lines_[i].crlf ? "\r\n" : "\n";
+        if (i + 1 < lines_.size() || finalLineEnd_) text += LineEnd(lines_[i]);
     }
     return text;
 }

@@ -1,8 +1,10 @@
 #pragma once
 // An INI profile file: "[SECTION]" lines open sections, "KEY=value" lines give values. Section
 // and key names match without regard to ASCII case; a value is the rest of the line after the
-// first '='. Lines starting with ';' or '#' are comments. Of duplicate sections or keys the first
-// one counts. Writing changes only the lines of the keys written and keeps every other byte.
+// first '=', without the blanks (spaces, tabs) around it. Lines end with "\n" or "\r\n"; a lone
+// "\r" is part of the line. Lines starting with ';' or '#' are comments. Of duplicate sections or
+// keys the first one counts. Writing changes only the lines of the keys written and keeps every
+// other byte.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -29,7 +31,7 @@ public:
 
     // Sets section/key to value: replaces the value of an existing key in place, adds the key at
     // the end of its section, or adds the section at the end of the file. value must not hold a
-    // line break (it is cut at the first one).
+    // "\n" (it is cut at the first one); a "\r" in it is kept.
     void Write(std::string_view section, std::string_view key, std::string_view value);
 
     // True when a Write changed the text since Load.
@@ -51,6 +53,8 @@ private:
         std::size_t end;
     };
     std::optional<SectionRange> FindSection(std::string_view section) const;
+    // The line end written after a line: its own, or "\r\n" when its text ends with "\r".
+    static const char* LineEnd(const Line& line);
     // Gives the last line a line end before lines are added after it.
     void EndLastLine();
     std::optional<std::size_t> FindKey(const SectionRange& range, std::string_view key) const;

@@ -22,11 +22,30 @@ std::string BaseNameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// Bytes of the file's own name kept in the temporary name, so that the temporary name stays
+// within the 255 bytes a folder entry may have even beside a file whose name uses them all.
+constexpr std::size_t kTempNameStem = 64;
+
+// Closes a descriptor when it goes out of scope.
+class Descriptor {
+public:
+    explicit Descriptor(int fd = -1) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
 // Creates a new, empty file beside path; returns its descriptor or -1.
 int CreateTemporaryBeside(const std::string& path, std::string& tempPath) {
     static std::atomic<unsigned> counter{0};
-    const std::string prefix = FolderOf(path) + "." + BaseNameOf(path) + ".tmp" +
-                               std::to_string(::getpid()) + "-";
+    const std::string prefix = FolderOf(path) + "." + BaseNameOf(path).substr(0, kTempNameStem) +
+                               ".tmp" + std::to_string(::getpid()) + "-";
     for (int attempt = 0; attempt < 100; ++attempt) {
         tempPath = prefix + std::to_string(counter.fetch_add(1));
         const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -46,11 +65,20 @@ bool WriteAll(int fd, const unsigned char* data, std::size_t size) {
     return true;
 }
 
+// Writes the new contents over the old ones in the file itself, then cuts it to their length.
+// Used when the file may be written but not replaced; a failure may leave it damaged.
+ReplaceFileResult WriteInPlace(int fd, const unsigned char* data, std::size_t size) {
+    const bool written = ::lseek(fd, 0, SEEK_SET) == 0 && WriteAll(fd, data, size) &&
+                         ::ftruncate(fd, static_cast<off_t>(size)) == 0 && ::fsync(fd) == 0;
+    return written ? ReplaceFileResult::Ok : ReplaceFileResult::WriteFailed;
+}
+
 }  // namespace
 
 ReplaceFileResult ReplaceFileContents(const std::string& givenPath, const void* data,
                                      std::size_t size) {
     if (givenPath.empty() || givenPath.back() == '/') return ReplaceFileResult::CreateFailed;
+    const auto* bytes = static_cast<const unsigned char*>(data);
     // A symbolic link stays a link: its target is the file replaced.
     std::string path = givenPath;
     struct stat link{};
@@ -60,16 +88,31 @@ ReplaceFileResult ReplaceFileContents(const std::string& givenPath, const void* 
             std::free(resolved);
         }
     }
+
+    // Saving must not change who may save: a file the user may not write is not replaced, and
+    // one the user may write is written even where no file may be created beside it.
+    struct stat old{};
+    const bool exists = ::stat(path.c_str(), &old) == 0;
+    if (exists && !S_ISREG(old.st_mode)) return ReplaceFileResult::CreateFailed;
+    const Descriptor target(exists ? ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY) : -1);
+    if (exists && target.get() < 0) return ReplaceFileResult::CreateFailed;
+
     std::string tempPath;
     const int fd = CreateTemporaryBeside(path, tempPath);
-    if (fd < 0) return ReplaceFileResult::CreateFailed;
-
-    struct stat old{};
-    if (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+    if (fd < 0) {
+        return exists ? WriteInPlace(target.get(), bytes, size) : ReplaceFileResult::CreateFailed;
+    }
+    if (exists) {
+        // The new file takes the old one's owner and group, or the old file is written in place
+        // (another user's file, a group the user is not in).
+        if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
+            ::close(fd);
+            ::unlink(tempPath.c_str());
+            return WriteInPlace(target.get(), bytes, size);
+        }
         (void)::fchmod(fd, old.st_mode & 07777);
     }
-    const bool written = WriteAll(fd, static_cast<const unsigned char*>(data), size) &&
-                         ::fsync(fd) == 0;
+    const bool written = WriteAll(fd, bytes, size) && ::fsync(fd) == 0;
     const bool closed = ::close(fd) == 0;
     if (!written || !closed) {
         ::unlink(tempPath.c_str());

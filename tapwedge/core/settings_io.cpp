@@ -36,6 +36,14 @@ void LoadOutputItems(const ProfileFile& ini, OutputItems& items) {
     id.Separator = ini.ReadInteger("CARDID", "SEGMENT", 0);
 }
 
+// The ID item that SaveSettings writes: item 3 when it is enabled, else item 0. With neither
+// enabled, item 3 when it alone holds a separator, as LoadSettings leaves a disabled ID item
+// after the data: so that its place and separator are not lost by a save.
+bool IdItemAfterData(const OutputItems& items) {
+    if (items[3].Enabled || items[0].Enabled) return items[3].Enabled != 0;
+    return items[3].Separator != 0 && items[0].Separator == 0;
+}
+
 void LoadCsvFolder(const ProfileFile& ini, OutputOptions& options, const std::string& programFolder) {
     const std::string path = ini.ReadString("PARAMETER", "PATH", "");
     if (!path.empty()) options.CsvFolder = path;
@@ -103,7 +111,7 @@ void WriteSections(const AppSettings& settings, int mask, const std::string& fil
             ini.Write(AreaSection(area), "ENABLED", items[area].Enabled ? "1" : "0");
             ini.Write(AreaSection(area), "SEGMENT", std::to_string(items[area].Separator));
         }
-        const bool after = items[3].Enabled != 0;
+        const bool after = IdItemAfterData(items);
         const OutputItem& id = items[after ? 3 : 0];
         ini.Write("CARDID", "POSITION", after ? "3" : "0");
         ini.Write("CARDID", "ENABLED", id.Enabled ? "1" : "0");

@@ -146,38 +146,33 @@ TEST(OutputSettingsForm, DestinationBoxesEnableTheirControls) {
     }
 }
 
-TEST(OutputSettingsForm, EverySettingComesBackOnOkAndNothingOnCancel) {
-    OutputItems itemsA;
-    itemsA[0] = {0, 1, 0};
-    itemsA[1] = {0, 1, 1};
-    itemsA[2] = {0, 0, 2};
-    itemsA[3] = {0, 0, 0};
-    OutputOptions optionsA;
-    optionsA.Beep = 0;
-    optionsA.UidNormalOrder = 1;
-    optionsA.KeyboardOutput = 1;
-    optionsA.FileOutput = 1;
-    optionsA.StartStopped = 1;
-    optionsA.CaseSwitch = 1;
-    optionsA.CsvFolder = "/var/csv/";
-    optionsA.CsvFileName = "読み取り.csv";
-    optionsA.WaitTime = 999;
-    optionsA.ReplaceKey = 3;
+TEST(OutputSettingsForm, WaitTypedBeforeKeyboardOutputIsSwitchedOffIsStillApplied) {
+    Dialog d(OutputOptions{}, OutputItems{});
+    QLineEdit* wait = d.Edit("WaitTimeEdit");
+    wait->clear();
+    QTest::keyClicks(wait, "75");
+    d.Check("OutKeybordCBox")->click();
+    EXPECT_FALSE(wait->isEnabled());
+    d.Ok();
+    OutputItems items;
+    OutputOptions options;
+    ASSERT_TRUE(d.form.Apply(items, options));
+    EXPECT_EQ(options.KeyboardOutput, 0);
+    EXPECT_EQ(options.WaitTime, 75);
+}
 
-    OutputItems itemsB;
-    itemsB[0] = {0, 0, 2};
-    itemsB[1] = {0, 0, 1};
-    itemsB[2] = {0, 1, 0};
-    itemsB[3] = {0, 1, 2};
-    OutputOptions optionsB;
-    optionsB.Beep = 1;
-    optionsB.UidNormalOrder = 0;
-    optionsB.KeyboardOutput = 0;
-    optionsB.FileOutput = 0;
-    optionsB.CsvFolder = "/";
-    optionsB.CsvFileName = "";
-    optionsB.WaitTime = 1500;  // longer than the edit takes from typing: kept whole
-    optionsB.ReplaceKey = 2;
+TEST(OutputSettingsForm, EverySettingComesBackOnOkAndNothingOnCancel) {
+    const OutputItems itemsA{{{0, 1, 0}, {0, 1, 1}, {0, 0, 2}, {0, 0, 0}}};
+    const OutputOptions optionsA{.Beep = 0, .UidNormalOrder = 1, .KeyboardOutput = 1,
+                                 .FileOutput = 1, .StartStopped = 1, .CaseSwitch = 1,
+                                 .CsvFolder = "/var/csv/", .CsvFileName = "読み取り.csv",
+                                 .WaitTime = 999, .ReplaceKey = 3};
+    const OutputItems itemsB{{{0, 0, 2}, {0, 0, 1}, {0, 1, 0}, {0, 1, 2}}};
+    // A stored wait longer than typing allows is kept whole.
+    const OutputOptions optionsB{.Beep = 1, .UidNormalOrder = 0, .KeyboardOutput = 0,
+                                 .FileOutput = 0, .StartStopped = 0, .CaseSwitch = 0,
+                                 .CsvFolder = "/", .CsvFileName = "", .WaitTime = 1500,
+                                 .ReplaceKey = 2};
 
     const std::pair<OutputItems, OutputOptions> records[] = {{itemsA, optionsA},
                                                               {itemsB, optionsB}};

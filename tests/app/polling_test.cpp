@@ -45,15 +45,6 @@ std::string IniFor(Link link) {
            "\n[PARAMETER]\nLOG=ON\nKEYEMU=ON\nBEEP=ON\nFILE=log.csv\n[CARDID]\nENABLED=1\n";
 }
 
-int CountCalls(const char* function) {
-    int count = 0;
-    for (std::size_t i = 0; i < FakeFtdiCallCount(); ++i) {
-        FakeFtdiCall call{};
-        if (FakeFtdiGetCall(i, &call) == 0 && std::string(call.function) == function) ++count;
-    }
-    return count;
-}
-
 class PollingBase {
 protected:
     explicit PollingBase(Link link) : link_(link) {
@@ -323,7 +314,7 @@ TEST_F(UsbPolling, NoFurtherDeviceIsTriedWhenTheFirstReaderFailsToOpen) {
     FakeFtdiClearCalls();
     form->Timer1Timer();
     EXPECT_EQ(form->ReaderState, 0);
-    EXPECT_EQ(CountCalls("FT_W32_CreateFile"), 1);
+    EXPECT_EQ(CountFakeCalls("FT_W32_CreateFile"), 1);
     FakeFtdiFailCall("FT_W32_CreateFile", 0);
     EXPECT_TRUE(TickUntilReady());
 }

@@ -45,7 +45,8 @@ public:
     pid_t Start(const std::string& display, const std::string& errors = "/dev/null") const {
         std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + runtime,
                                         "XDG_CONFIG_HOME=" + folder.File("config"),
-                                        "HOME=" + folder.Folder(), "PATH=/usr/bin:/bin"};
+                                        "HOME=" + folder.Folder(), "PATH=/usr/bin:/bin",
+                                        "LSAN_OPTIONS=suppressions=" TAPWEDGE_LSAN_SUPPRESSIONS};
         if (display.empty()) {
             env.push_back("QT_QPA_PLATFORM=offscreen");
         } else {

@@ -7,6 +7,11 @@
 #include <iterator>
 #include <unistd.h>
 
+#include <QAction>
+#include <QCoreApplication>
+#include <QMenu>
+
+#include "app/main_form.h"
 #include "core/param_file_cipher.h"
 #include "core/settings.h"
 #include "fake_ftdi_control.h"
@@ -85,6 +90,28 @@ void SimulatedReader::Unplug() {
 
 void SimulatedReader::Replug() {
     if (usb_) usb_->Replug();
+}
+
+void ChooseFromTrayMenu(tapwedge::app::TForm1& form, QAction* item) {
+    form.PopupMenu1->popup(QPoint(10, 10));
+    form.PopupMenu1->hide();
+    item->trigger();
+    QCoreApplication::processEvents();
+}
+
+void DismissTrayMenu(tapwedge::app::TForm1& form) {
+    form.PopupMenu1->popup(QPoint(10, 10));
+    form.PopupMenu1->hide();
+    QCoreApplication::processEvents();
+}
+
+int CountFakeCalls(const char* function) {
+    int count = 0;
+    for (std::size_t i = 0; i < FakeFtdiCallCount(); ++i) {
+        FakeFtdiCall call{};
+        if (FakeFtdiGetCall(i, &call) == 0 && std::string(call.function) == function) ++count;
+    }
+    return count;
 }
 
 }  // namespace tapwedge_test

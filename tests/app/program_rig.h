@@ -11,6 +11,11 @@
 #include "reader_sim/reader_sim.h"
 #include "tagwire/tagwire.h"
 
+class QAction;
+namespace tapwedge::app {
+class TForm1;
+}
+
 namespace tapwedge_test {
 
 class ScratchProgramFolder {
@@ -61,5 +66,14 @@ private:
     std::unique_ptr<tapwedge::sim::PtyAttachment> pty_;
     std::unique_ptr<tapwedge::sim::D2xxAttachment> usb_;
 };
+
+// Chooses an item of the form's tray menu as Qt delivers the click: the menu opens (pausing
+// polling), closes, then the item runs.
+void ChooseFromTrayMenu(tapwedge::app::TForm1& form, QAction* item);
+// The menu opens and closes without a choice (Escape, a click elsewhere).
+void DismissTrayMenu(tapwedge::app::TForm1& form);
+
+// How many calls of a D2XX entry point the fake library recorded.
+int CountFakeCalls(const char* function);
 
 }  // namespace tapwedge_test

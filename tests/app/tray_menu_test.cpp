@@ -26,15 +26,6 @@ namespace {
 using tapwedge::CardParamImage;
 using tapwedge::app::TForm1;
 
-int CountCalls(const char* function) {
-    int count = 0;
-    for (std::size_t i = 0; i < FakeFtdiCallCount(); ++i) {
-        FakeFtdiCall call{};
-        if (FakeFtdiGetCall(i, &call) == 0 && std::string(call.function) == function) ++count;
-    }
-    return count;
-}
-
 class TrayMenu : public ::testing::Test {
 protected:
     TrayMenu() {
@@ -55,19 +46,8 @@ protected:
         platform::SetMessagePump({});
     }
 
-    // The menu closes on a chosen item, which then runs, as Qt delivers a click.
-    void Choose(QAction* item) {
-        form->PopupMenu1->popup(QPoint(10, 10));
-        form->PopupMenu1->hide();
-        item->trigger();
-        QCoreApplication::processEvents();
-    }
-    // The menu closes without a choice (Escape, a click elsewhere).
-    void Dismiss() {
-        form->PopupMenu1->popup(QPoint(10, 10));
-        form->PopupMenu1->hide();
-        QCoreApplication::processEvents();
-    }
+    void Choose(QAction* item) { ChooseFromTrayMenu(*form, item); }
+    void Dismiss() { DismissTrayMenu(*form); }
     QString Tip() const { return form->TrayIcon->TrayIcon().toolTip(); }
     bool Shows(const QIcon& icon) const { return form->TrayIcon->Icon.cacheKey() == icon.cacheKey(); }
 
@@ -152,7 +132,7 @@ TEST_F(TrayMenu, ExitWhenIdleEndsAtOnce) {
     FakeFtdiClearCalls();
     Choose(form->N5CloseMItem);
     EXPECT_EQ(closed, 1);
-    EXPECT_EQ(CountCalls("FT_W32_CloseHandle"), 1);
+    EXPECT_EQ(CountFakeCalls("FT_W32_CloseHandle"), 1);
     EXPECT_FALSE(form->Timer1->isActive());
 }
 
@@ -179,7 +159,7 @@ TEST_F(TrayMenu, ExitDuringATickWaitsForItAndEndsThroughTimer2) {
     while (closed == 0 && waited.elapsed() < 3000) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     EXPECT_EQ(closed, 1);
     EXPECT_LE(waited.elapsed(), 1500);
-    EXPECT_EQ(CountCalls("FT_W32_CloseHandle"), 1);
+    EXPECT_EQ(CountFakeCalls("FT_W32_CloseHandle"), 1);
     // The read that was under way when the exit was chosen still went out.
     EXPECT_EQ(ui.Beeps, 1);
 }

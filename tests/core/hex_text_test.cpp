@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <string>
 #include <vector>
 
 namespace tapwedge {
@@ -65,6 +66,25 @@ TEST(FormatHexText, WritesTwoUpperCaseDigitsPerByteAndNothingPastTheNul) {
         ASSERT_EQ(ParseHexText(text, back, count), 0);
         EXPECT_TRUE(std::equal(c.bytes.begin(), c.bytes.end(), back));
     }
+}
+
+TEST(HexText, TheSameDigitsAsAString) {
+    const std::uint8_t bytes[] = {0x0A, 0xF1, 0x00, 0x9B};
+    EXPECT_EQ(HexText(bytes, 4), "0AF1009B");
+    EXPECT_EQ(HexText(bytes, 0), "");
+}
+
+TEST(ParseHexNumber, WholeFieldAsOneNumber) {
+    const struct {
+        const char* text;
+        std::optional<std::int32_t> value;
+    } cases[] = {
+        {"3C", 0x3C},  {"00", 0},           {"ff", 0xFF},      {"1000", 0x1000},
+        {"FFFFFFFF", -1}, {"", std::nullopt}, {"G", std::nullopt}, {"1 ", std::nullopt},
+        {" 1", std::nullopt}, {"-1", std::nullopt}, {"0x10", std::nullopt},
+        {"123456789", std::nullopt},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ParseHexNumber(c.text), c.value) << c.text;
 }
 
 }  // namespace

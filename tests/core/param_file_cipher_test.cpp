@@ -188,14 +188,15 @@ TEST_F(ParamFile, FailedWritesKeepThePreviousFile) {
                                                dir.File("plain/Card.set")),
               -1);
 
-    // A folder without write permission (as an unprivileged user: root ignores the bits).
-    const std::string locked = dir.File("locked");
-    fs::create_directory(locked);
-    const std::string lockedPath = Write(image, "locked/Card.set");
+    // A file the user may not write, in a folder he may (as an unprivileged user: root ignores
+    // the bits), is not replaced.
+    const std::string shared = dir.File("shared");
+    fs::create_directory(shared);
+    const std::string lockedPath = Write(image, "shared/Card.set");
     const std::string lockedBefore = test::ReadAll(lockedPath);
     fs::permissions(dir.Folder(), fs::perms::others_exec, fs::perm_options::add);
-    fs::permissions(locked, fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
-    ::chmod(lockedPath.c_str(), 0666);
+    fs::permissions(shared, fs::perms::all);
+    ::chmod(lockedPath.c_str(), 0644);
     const auto result = test::RunUnprivileged([&] {
         return ParamFileCipher().WriteParamFile(newer.data(), kCardParamImageSize, lockedPath);
     });

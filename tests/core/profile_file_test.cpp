@@ -11,7 +11,7 @@ TEST(ProfileFile, ReadsSectionsAndKeysWithoutRegardToCase) {
     const auto ini = ProfileFile::FromText(
         "; comment=1\n"
         "[Parameter]\n"
-        "  Beep = x=ON \n"
+        "  Beep = x=ON \t\n"
         "#KEYEMU=OFF\n"
         "LOG=first\n"
         "log=second\n"
@@ -19,7 +19,7 @@ TEST(ProfileFile, ReadsSectionsAndKeysWithoutRegardToCase) {
         "FILE=a.set\r\n"
         "[parameter]\n"
         "PATH=/late\n");
-    EXPECT_EQ(ini.Find("PARAMETER", "BEEP"), " x=ON ");  // the rest of the line after '='
+    EXPECT_EQ(ini.Find("PARAMETER", "BEEP"), "x=ON");  // the rest after '=', without blanks
     EXPECT_EQ(ini.Find("PARAMETER", "LOG"), "first");    // the first of duplicates counts
     EXPECT_EQ(ini.Find("PARAMETER", "KEYEMU"), std::nullopt);  // commented out
     EXPECT_EQ(ini.Find("PARAMETER", "PATH"), std::nullopt);    // a later duplicate section
@@ -75,6 +75,36 @@ TEST(ProfileFile, WriteChangesOnlyTheKeysWritten) {
               "Y=2\r\n"
               "[NEW]\r\n"
               "K=v\r\n");
+}
+
+// Only "\n" ends a line: a lone "\r" is part of it, also at the end of the last line, and
+// stays so when lines are added after it or a value holding one is written.
+TEST(ProfileFile, ALoneCarriageReturnBelongsToItsLine) {
+    for (const std::string end : {"\n", "\r\n"}) {
+        SCOPED_TRACE(end == "\n" ? "LF file" : "CRLF file");
+        auto ini = ProfileFile::FromText("[S]" + end + "A=x\ry" + end + "B=last\r");
+        EXPECT_EQ(ini.Find("S", "A"), "x\ry");
+        EXPECT_EQ(ini.Find("S", "B"), "last\r");
+        ini.Write("S", "B", "last\r");
+        EXPECT_FALSE(ini.Modified());
+
+        ini.Write("S", "C", "new");          // a line after the last one
+        ini.Write("S", "A", "p\rq");         // a value with a carriage return inside
+        ini.Write("T", "D", "ends in CR\r");  // and at its end, in a new section
+        const auto back = ProfileFile::FromText(ini.Text());
+        EXPECT_EQ(back.Find("S", "A"), "p\rq");
+        EXPECT_EQ(back.Find("S", "B"), "last\r");
+        EXPECT_EQ(back.Find("S", "C"), "new");
+        EXPECT_EQ(back.Find("T", "D"), "ends in CR\r");
+    }
+}
+
+TEST(ProfileFile, WritingTheSameValueLeavesTheLineAsSpaced) {
+    auto ini = ProfileFile::FromText("[S]\nK = v \n");
+    ini.Write("S", "K", "v");
+    EXPECT_FALSE(ini.Modified());
+    ini.Write("S", "K", "w");
+    EXPECT_EQ(ini.Text(), "[S]\nK =w\n");
 }
 
 TEST(ProfileFile, SaveReplacesTheFileAndLoadReadsItBack) {

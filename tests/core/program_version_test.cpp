@@ -99,15 +99,9 @@ struct ElfImage {
         const std::uint64_t count = extendedNumbering ? 0 : shnum;
         const std::uint64_t names = extendedNumbering ? SHN_XINDEX : shstrndx;
         if (is64) {
-            Put(out, offsetof(Elf64_Ehdr, e_shoff), shoff, 8);
-            Put(out, offsetof(Elf64_Ehdr, e_shentsize), entry, 2);
-            Put(out, offsetof(Elf64_Ehdr, e_shnum), count, 2);
-            Put(out, offsetof(Elf64_Ehdr, e_shstrndx), names, 2);
+            Header<Elf64_Ehdr>(out, count, names, entry);
         } else {
-            Put(out, offsetof(Elf32_Ehdr, e_shoff), shoff, 4);
-            Put(out, offsetof(Elf32_Ehdr, e_shentsize), entry, 2);
-            Put(out, offsetof(Elf32_Ehdr, e_shnum), count, 2);
-            Put(out, offsetof(Elf32_Ehdr, e_shstrndx), names, 2);
+            Header<Elf32_Ehdr>(out, count, names, entry);
         }
         const std::string nameTable = std::string("\0.shstrtab\0", 11) + versionName + '\0';
         out.replace(0x100, nameTable.size(), nameTable);
@@ -124,28 +118,39 @@ struct ElfImage {
         return out;
     }
 
-    struct Header {
+// Writes a field in the image's byte order, with the width the ELF headers give it.
+#define PUT(out, at, type, field, value) Put(out, (at) + offsetof(type, field), value, sizeof(type::field))
+
+    template <typename Ehdr>
+    void Header(std::string& out, std::uint64_t count, std::uint64_t names, std::size_t entry) const {
+        PUT(out, 0, Ehdr, e_shoff, shoff);
+        PUT(out, 0, Ehdr, e_shentsize, entry);
+        PUT(out, 0, Ehdr, e_shnum, count);
+        PUT(out, 0, Ehdr, e_shstrndx, names);
+    }
+
+    struct SectionHeader {
         std::uint32_t name, type;
         std::uint64_t offset, size;
         std::uint32_t link;
     };
-    void Section(std::string& out, std::size_t index, const Header& h) const {
+    template <typename Shdr>
+    void SectionOf(std::string& out, std::size_t index, const SectionHeader& h) const {
+        const std::size_t at = 0x200 + index * sizeof(Shdr);
+        PUT(out, at, Shdr, sh_name, h.name);
+        PUT(out, at, Shdr, sh_type, h.type);
+        PUT(out, at, Shdr, sh_offset, h.offset);
+        PUT(out, at, Shdr, sh_size, h.size);
+        PUT(out, at, Shdr, sh_link, h.link);
+    }
+    void Section(std::string& out, std::size_t index, const SectionHeader& h) const {
         if (is64) {
-            const std::size_t at = 0x200 + index * sizeof(Elf64_Shdr);
-            Put(out, at + offsetof(Elf64_Shdr, sh_name), h.name, 4);
-            Put(out, at + offsetof(Elf64_Shdr, sh_type), h.type, 4);
-            Put(out, at + offsetof(Elf64_Shdr, sh_offset), h.offset, 8);
-            Put(out, at + offsetof(Elf64_Shdr, sh_size), h.size, 8);
-            Put(out, at + offsetof(Elf64_Shdr, sh_link), h.link, 4);
+            SectionOf<Elf64_Shdr>(out, index, h);
         } else {
-            const std::size_t at = 0x200 + index * sizeof(Elf32_Shdr);
-            Put(out, at + offsetof(Elf32_Shdr, sh_name), h.name, 4);
-            Put(out, at + offsetof(Elf32_Shdr, sh_type), h.type, 4);
-            Put(out, at + offsetof(Elf32_Shdr, sh_offset), h.offset, 4);
-            Put(out, at + offsetof(Elf32_Shdr, sh_size), h.size, 4);
-            Put(out, at + offsetof(Elf32_Shdr, sh_link), h.link, 4);
+            SectionOf<Elf32_Shdr>(out, index, h);
         }
     }
+#undef PUT
 };
 
 TEST(ProgramVersion, HandMadeImages) {

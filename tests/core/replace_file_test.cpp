@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 
 #include "file_faults.h"
 #include "temp_dir.h"
@@ -41,6 +42,15 @@ TEST(ReplaceFile, ReplacesContentsKeepingModeAndLinks) {
     EXPECT_EQ(EntriesIn(dir.Folder()), 2u) << "no temporary file left";
 }
 
+TEST(ReplaceFile, NamesOfTheLongestLengthAFolderTakes) {
+    test::TempDir dir;
+    const std::string path = dir.File(std::string(251, 'n') + ".set");
+    EXPECT_EQ(Replace(path, "long"), ReplaceFileResult::Ok);
+    EXPECT_EQ(Replace(path, "longer"), ReplaceFileResult::Ok);
+    EXPECT_EQ(test::ReadAll(path), "longer");
+    EXPECT_EQ(EntriesIn(dir.Folder()), 1u);
+}
+
 TEST(ReplaceFile, CannotCreateBelowARegularFile) {
     test::TempDir dir;
     test::WriteAll(dir.File("file"), "x");
@@ -49,21 +59,50 @@ TEST(ReplaceFile, CannotCreateBelowARegularFile) {
     EXPECT_EQ(test::ReadAll(dir.File("file")), "x");
 }
 
-TEST(ReplaceFile, FolderWithoutWritePermissionKeepsTheOldFile) {
-    test::TempDir dir;
-    const std::string folder = dir.File("locked");
-    fs::create_directory(folder);
-    const std::string path = folder + "/a.set";
-    test::WriteAll(path, "old contents");
-    fs::permissions(dir.Folder(), fs::perms::others_exec, fs::perm_options::add);
-    fs::permissions(folder, fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
-    ::chmod(path.c_str(), 0666);  // the file itself is writable, the folder is not
+// Saving as an unprivileged user (root ignores permission bits) must neither let the user
+// replace a file he may not write, nor stop him writing one he may.
+TEST(ReplaceFile, WhoMaySaveStaysAsItWas) {
+    const struct {
+        const char* name;
+        fs::perms folderMode;
+        std::optional<fs::perms> fileMode;  // a file owned by root, or none
+        ReplaceFileResult result;
+        bool replaced;
+    } cases[] = {
+        {"a read-only file in a writable folder is refused", fs::perms::all,
+         fs::perms(0644), ReplaceFileResult::CreateFailed, false},
+        {"a writable file in a locked folder is written in place", fs::perms(0755),
+         fs::perms(0666), ReplaceFileResult::Ok, true},
+        {"another user's writable file keeps its owner and mode", fs::perms::all,
+         fs::perms(0666), ReplaceFileResult::Ok, true},
+        {"no file is created in a locked folder", fs::perms(0755), std::nullopt,
+         ReplaceFileResult::CreateFailed, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TempDir dir;
+        const std::string folder = dir.File("f");
+        fs::create_directory(folder);
+        const std::string path = folder + "/a.set";
+        const std::string old = "the old, longer contents";
+        if (c.fileMode) {
+            test::WriteAll(path, old);
+            fs::permissions(path, *c.fileMode);
+        }
+        fs::permissions(dir.Folder(), fs::perms::others_exec, fs::perm_options::add);
+        fs::permissions(folder, c.folderMode);
 
-    const auto result = test::RunUnprivileged([&] { return static_cast<int>(Replace(path, "new")); });
-    if (!result) GTEST_SKIP() << "cannot run as an unprivileged user";
-    EXPECT_EQ(*result, static_cast<int>(ReplaceFileResult::CreateFailed));
-    EXPECT_EQ(test::ReadAll(path), "old contents");
-    EXPECT_EQ(EntriesIn(folder), 1u);
+        const auto result = test::RunUnprivileged([&] { return static_cast<int>(Replace(path, "new")); });
+        if (!result) GTEST_SKIP() << "cannot run as an unprivileged user";
+        EXPECT_EQ(*result, static_cast<int>(c.result));
+        EXPECT_EQ(EntriesIn(folder), c.fileMode ? 1u : 0u) << "no temporary file left";
+        if (!c.fileMode) continue;
+        EXPECT_EQ(test::ReadAll(path), c.replaced ? "new" : old);
+        struct stat st{};
+        ASSERT_EQ(::stat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_uid, 0u);
+        EXPECT_EQ(fs::perms(st.st_mode & 07777), *c.fileMode);
+    }
 }
 
 TEST(ReplaceFile, WriteFailingHalfwayKeepsTheOldFile) {

@@ -6,6 +6,7 @@
 
 #include <functional>
 
+#include "core/profile_file.h"
 #include "core/program_folder.h"
 #include "temp_dir.h"
 
@@ -102,6 +103,15 @@ TEST_F(SettingsFile, ValuesAreReadAsTheirKindsSay) {
              EXPECT_EQ(s.OutputOptions.FileOutput, 1);
              EXPECT_EQ(s.PollingStopped, 1);
              EXPECT_EQ(s.OutputOptions.StartStopped, 1);
+         }},
+        {"[PARAMETER]\nBEEP = ON\nKEYEMU =\tOFF\nUPPERLOWERCHANGE= OFF\nFILE = out.csv \n"
+         "WAITTIME = 7\n",
+         [](const AppSettings& s) {
+             EXPECT_EQ(s.OutputOptions.Beep, 1) << "blanks around '=' are no part of the value";
+             EXPECT_EQ(s.OutputOptions.KeyboardOutput, 0);
+             EXPECT_EQ(s.OutputOptions.CaseSwitch, 0);
+             EXPECT_EQ(s.OutputOptions.CsvFileName, "out.csv");
+             EXPECT_EQ(s.OutputOptions.WaitTime, 7);
          }},
         {"[PARAMETER]\nUPPERLOWERCHANGE=OFFICE\nUIDDISP=2\n",
          [](const AppSettings& s) {
@@ -269,6 +279,21 @@ TEST_F(SettingsFile, IdBeforeTheDataAndTheDefaultsRoundTrip) {
     EXPECT_EQ(back.OutputOptions.CsvFolder, dir.Folder());
 }
 
+// A disabled ID item keeps its place after the data and its separator through a save.
+TEST_F(SettingsFile, ADisabledIdItemAfterTheDataRoundTrips) {
+    for (const char* ini : {"[CARDID]\nPOSITION=5\nENABLED=0\nSEGMENT=1\n",
+                            "[CARDID]\nPOSITION=0\nENABLED=0\nSEGMENT=1\n"}) {
+        SCOPED_TRACE(ini);
+        const AppSettings loaded = Load(ini);
+        Save(loaded, kSaveOutputSettings);
+        const AppSettings back = LoadMissing();
+        for (int item : {0, 3}) {
+            EXPECT_EQ(back.OutputItems[item].Enabled, 0) << item;
+            EXPECT_EQ(back.OutputItems[item].Separator, loaded.OutputItems[item].Separator) << item;
+        }
+    }
+}
+
 TEST_F(SettingsFile, LogKeyIsTheSameKeyInEitherSpelling) {
     test::WriteAll(IniPath(), "[PARAMETER]\nLOG=OFF\n");
     AppSettings s = LoadMissing();
@@ -353,6 +378,23 @@ TEST_F(SettingsFile, SavingKeepsEveryOtherLineOfTheFile) {
     EXPECT_FALSE(back.Menu.SettingsItems);
     EXPECT_EQ(back.CardDialogFlags, kCardDialogSsfc);
     EXPECT_EQ(back.OutputOptions.Beep, 0);
+}
+
+TEST_F(SettingsFile, LoneCarriageReturnsSurviveASave) {
+    // A file name holding a carriage return, and one at the end of the last line.
+    test::WriteAll(IniPath(), "[PARAMETER]\nFILE=a\rb.csv\n[CARD]\nFILE=My\r.set\n[X]\nY=last\r");
+    const AppSettings loaded = LoadMissing();
+    ASSERT_EQ(loaded.OutputOptions.CsvFileName, "a\rb.csv");
+    ASSERT_EQ(loaded.CardFileName, "My\r.set");
+    AppSettings changed = loaded;
+    changed.CommSettings.ComPort = 9;  // something to write after the last line
+    Save(changed, kSaveOutputSettings | kSaveCardFile | kSaveCommunication);
+
+    const AppSettings back = LoadMissing();
+    EXPECT_EQ(back.OutputOptions.CsvFileName, "a\rb.csv");
+    EXPECT_EQ(back.CardFileName, "My\r.set");
+    EXPECT_EQ(back.CommSettings.ComPort, 9);
+    EXPECT_EQ(ProfileFile::Load(IniPath()).Find("X", "Y"), "last\r");
 }
 
 TEST(ProgramFolder, IsTheFolderOfTheRunningProgram) {

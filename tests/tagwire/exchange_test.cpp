@@ -135,6 +135,7 @@ TEST(Transceive, SendsTheCommandAndReturnsTheReplyInTheSameBuffer) {
 TEST(GuardedTransceive, ModesAndTheEmptyCommand) {
     const std::uint8_t command[256] = {2, 0x74};
     const std::uint8_t empty[] = {0, 0x74};
+    const std::uint8_t noCode[] = {1, 0x74};  // its frame would carry no data
     struct Case {
         const char* name;
         const std::uint8_t* command;
@@ -148,6 +149,7 @@ TEST(GuardedTransceive, ModesAndTheEmptyCommand) {
         {"mode 0, empty command", empty, 0, true, false, TW_ERR_PARAM, false},
         {"mode 2, empty command", empty, 2, false, false, TW_ERR_PARAM, false},
         {"mode 1, authenticated, empty command", empty, 1, true, false, TW_ERR_PARAM, false},
+        {"mode 0, a command without its code", noCode, 0, true, false, TW_ERR_PARAM, false},
         {"mode 1, not authenticated", command, 1, false, false, TW_ERR_FAILED, false},
         {"mode 1, busy", command, 1, true, true, TW_ERR_BUSY, false},
         {"mode 2, busy", command, 2, false, true, TW_ERR_BUSY, false},

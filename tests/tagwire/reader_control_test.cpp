@@ -239,6 +239,7 @@ TEST_P(ReaderControl, AttentionRetriesOnceAfterASealedReplyFails) {
 TEST_P(ReaderControl, ThruCommandRefusalsAndReply) {
     const std::uint8_t command[] = {3, 0x68, 1};
     const std::uint8_t empty[] = {0, 0x68, 1};
+    const std::uint8_t noCode[] = {1, 0x68, 1};
     struct Case {
         const char* name;
         std::optional<Channel> channel;  // authenticated in this channel, else not at all
@@ -248,6 +249,7 @@ TEST_P(ReaderControl, ThruCommandRefusalsAndReply) {
         {"not authenticated", {}, command, TW_ERR_FAILED},
         {"not authenticated, empty", {}, empty, TW_ERR_FAILED},
         {"plain, empty", Channel::Plain, empty, TW_ERR_PARAM},
+        {"plain, without a code", Channel::Plain, noCode, TW_ERR_PARAM},
         {"sealed, empty", Channel::Sealed, empty, TW_ERR_PARAM},
         {"plain", Channel::Plain, command, TW_OK},
         {"sealed", Channel::Sealed, command, TW_OK},

@@ -77,9 +77,70 @@ TEST(Receiver, SkipsGarbageAndBrokenFramesBeforeAGoodOne) {
     }
 }
 
-TEST(Receiver, SpecialFramesAndWhatFollowsThem) {
-    Bytes badPostamble = kReply;
+// Whatever came before it in the same wait, a good frame is received: every preamble, also in
+// bytes already taken for another frame, begins a frame of its own.
+TEST(Receiver, AFrameAfterGarbageIsReceivedAtAnyChunkBoundary) {
+    Bytes badPostamble = Frame({0x11, 0x22});
     badPostamble.back() = 0x01;
+    const Bytes partial = Frame({0x10, 0x20, 0x30, 0x40});
+    struct Case {
+        const char* name;
+        Bytes before;
+    };
+    const Case cases[] = {
+        {"a header without its length", {0x00, 0x00, 0xFF}},
+        {"a run of zeros and a start byte", {0x00, 0x00, 0x00, 0x00, 0xFF}},
+        {"a frame cut after its length", {0x00, 0x00, 0xFF, 0x03, 0xFD}},
+        {"a frame cut in its data", Bytes(partial.begin(), partial.begin() + 7)},
+        {"a frame cut before its checksum", Bytes(partial.begin(), partial.end() - 2)},
+        // The next frame's first bytes complete the cut frame's data and checksum; its postamble
+        // would be the next frame's start byte.
+        {"a cut frame that ends on the next one's bytes", {0x00, 0x00, 0xFF, 0x02, 0xFE, 0x00}},
+        {"an ACK without its postamble", {0x00, 0x00, 0xFF, 0x00, 0xFF}},
+        {"an ACK header with a wrong LCS", {0x00, 0x00, 0xFF, 0x00, 0x00, 0x00}},
+        {"a NACK with a wrong last byte", {0x00, 0x00, 0xFF, 0xFF, 0x05}},
+        {"a frame with a bad postamble", badPostamble},
+    };
+    for (const Case& c : cases) {
+        const Bytes stream = Join({c.before, kReply});
+        for (std::size_t cut = 0; cut < stream.size(); ++cut) {
+            ReaderContext context;
+            std::vector<Bytes> chunks;
+            if (cut > 0) chunks.emplace_back(stream.begin(), stream.begin() + cut);
+            chunks.emplace_back(stream.begin() + cut, stream.end());
+            ASSERT_EQ(FeedChunks(context, chunks).state, kRxComplete) << c.name << ", cut " << cut;
+            ASSERT_EQ(ReceivedFrame(context), Record(kReplyData)) << c.name << ", cut " << cut;
+        }
+    }
+}
+
+// A frame or NACK inside the data of a frame begun before it is that frame's data when the
+// earlier frame ends whole; when the earlier one never ends, the waiter takes the inner one.
+TEST(Receiver, AFrameInsideAnEarlierOneWaitsForIt) {
+    const Bytes inner = Frame({0x7F});
+    const Bytes outer = Frame(Join({{0x11}, inner, kNack, {0x22}}));
+    ReaderContext whole;
+    Feed(whole, outer);
+    EXPECT_EQ(whole.RxState.load(), kRxComplete);
+    EXPECT_EQ(ReceivedFrame(whole), Record(Join({{0x11}, inner, kNack, {0x22}})));
+
+    // A frame cut short whose length runs on over the whole next frame.
+    const Bytes cut = {0x00, 0x00, 0xFF, 0x30, 0xD0, 0x01, 0x02};
+    ReaderContext context;
+    Feed(context, Join({cut, kReply}));
+    EXPECT_EQ(context.RxState.load(), kRxData) << "the cut frame may still end";
+    ASSERT_TRUE(TakeWaitingFrame(context));
+    EXPECT_EQ(context.RxState.load(), kRxComplete);
+    EXPECT_EQ(ReceivedFrame(context), Record(kReplyData));
+    EXPECT_FALSE(TakeWaitingFrame(context));
+
+    ReaderContext nothing;
+    Feed(nothing, cut);
+    EXPECT_FALSE(TakeWaitingFrame(nothing));
+    EXPECT_EQ(nothing.RxState.load(), kRxData);
+}
+
+TEST(Receiver, SpecialFramesAndWhatFollowsThem) {
     struct Case {
         const char* name;
         Bytes stream;
@@ -87,13 +148,13 @@ TEST(Receiver, SpecialFramesAndWhatFollowsThem) {
         bool ack;
     };
     const Case cases[] = {
-        {"ACK alone", kAck, kRxIdle, true},
+        // A zero postamble may also begin the next preamble.
+        {"ACK alone", kAck, kRxPreamble2, true},
         {"ACK with any postamble", {0x00, 0x00, 0xFF, 0x00, 0xFF, 0x5A}, kRxIdle, true},
         {"ACK and reply in one chunk", Join({kAck, kReply}), kRxComplete, true},
         {"reply without ACK", kReply, kRxComplete, false},
         {"NACK", kNack, kRxNack, false},
         {"NACK holds: a reply after it is ignored", Join({kNack, kReply}), kRxNack, false},
-        {"bad postamble holds", Join({badPostamble, kReply}), kRxBadPostamble, false},
         {"ACK after a complete frame is ignored", Join({kReply, kAck}), kRxComplete, false},
         {"a one-byte reply", Frame({0x7F}), kRxComplete, false},
     };

@@ -62,6 +62,12 @@ TEST(WaitResponse, TimeOutArithmetic) {
         {"across the wrap, no reply", 2000, {{100, kAck}}, kNearWrap, TW_ERR_TIMEOUT, 1500},
         {"across the wrap, reply", 2000, {{100, kAck}, {1200, kReply}}, kNearWrap, TW_OK, 1200},
         {"time-out below 500 ends after the ACK", 300, {{10, kAck}, {50, kReply}}, 5000, TW_ERR_TIMEOUT, 11},
+        // The reply inside a frame cut short: taken once the line has been silent 100 ms.
+        {"reply after a cut frame", 2000,
+         {{5, kAck}, {10, Join({{0x00, 0x00, 0xFF, 0x30, 0xD0, 0x01}, kReply})}}, 5000, TW_OK, 110},
+        {"a cut frame that goes on", 2000,
+         {{5, kAck}, {10, Join({{0x00, 0x00, 0xFF, 0x30, 0xD0, 0x01}, kReply})}, {60, {0x02}}}, 5000, TW_OK,
+         160},
         {"bad postamble ends by time-out", 2000,
          {{5, kAck}, {10, Bytes{0x00, 0x00, 0xFF, 0x01, 0xFF, 0x75, 0x8B, 0x01}}}, 5000, TW_ERR_TIMEOUT,
          1500},

@@ -1,0 +1,101 @@
+// The tray menu's settings items: each pauses polling and the menu around its dialog, and
+// applies, saves and decodes what the dialog confirmed.
+#include <QAction>
+
+#include <cstring>
+
+#include "app/main_form.h"
+#include "app/output_settings_form.h"
+#include "app/card_param_form.h"
+#include "app/password_form.h"
+#include "app/protocol_form.h"
+#include "app/ui_hooks.h"
+#include "app/version_form.h"
+#include "core/reader_keys_file.h"
+#include "core/reader_status.h"
+#include "core/settings_io.h"
+#include "core/text_format.h"
+#include "tagwire/tagwire.h"
+
+namespace tapwedge::app {
+
+template <typename Steps>
+void TForm1::AroundDialog(Steps steps) {
+    RemoveDeactivationHandler();
+    EnableMenuItems(false);
+    steps();
+    EnableMenuItems(true);
+    SetPolling(!N4StopMItem->isChecked());
+}
+
+void TForm1::N1SetMItemClick() {
+    AroundDialog([this] {
+        TForm2 dialog(this, Settings.OutputOptions, Settings.OutputItems);
+        if (dialog.exec() != kResultOk) return;
+        dialog.Apply(Settings.OutputItems, Settings.OutputOptions);
+        SaveSettings(Settings, kSaveOutputSettings, kIniFileName, ProgramFolder);
+        Engine.SetUidNormalOrder(Settings.OutputOptions.UidNormalOrder);
+    });
+}
+
+void TForm1::N3PortMItemClick() {
+    AroundDialog([this] {
+        TwClose();
+        ReaderState = kReaderClosed;
+        Settings.PollingStopped = 1;
+        ShowTrayStatus(kReaderClosed);
+
+        TProtocol protocol(nullptr, Settings.CommDialogMode);
+        const TwAuthKeys keysBefore = Settings.CommSettings.Keys;
+        if (protocol.Execute(Settings.CommSettings) != 0) return;
+        const TwAuthKeys& keys = Settings.CommSettings.Keys;
+        // Keys count as changed against the keys in force, not against the image's key bytes,
+        // which are zero while the built-in keys are used: confirming the dialog unchanged must
+        // not write the built-in keys into the file.
+        if (std::memcmp(&keys, &keysBefore, sizeof keys) != 0 ||
+            (Image.HasReaderKeys() && ReaderKeysDiffer(Image, keys))) {
+            // The file's card entries stay as the file holds them, whatever is in memory.
+            Image.SetReaderKeys(keys);
+            if (StoreReaderKeys(Settings.CardFileName, keys, Image) != 0) {
+                ShowMessage(QStringLiteral("Paramter保存エラー"));
+            }
+        }
+        SaveSettings(Settings, kSaveCommunication, kIniFileName, ProgramFolder);
+    });
+}
+
+void TForm1::N2CardMItemClick() {
+    AroundDialog([this] {
+        TPasswordForm password(nullptr, QStringLiteral("58316"), QStringLiteral("パスワード(5桁)"));
+        if (password.exec() != kResultOk) return;
+
+        // ISO15693 is offered only while the connected reader handles it.
+        Settings.CardDialogFlags = static_cast<std::uint16_t>(
+            (Settings.CardDialogFlags & ~kCardDialogIso15693) |
+            (Settings.CommSettings.ReaderType & kReaderHandlesIso15693 ? kCardDialogIso15693 : 0));
+        // The reader keys in memory stay as they are, whatever file is chosen.
+        const std::uint8_t keysFlag = Image.ReaderKeysPresent;
+        const TwAuthKeys imageKeys = Image.ReaderKeys;
+
+        TPosParaForm dialog(Settings.CardFileName, Image, Settings.CardDialogFlags, ProgramFolder);
+        if (dialog.exec() != kResultOk) return;
+        std::string name;
+        dialog.TakeResult(Image, name);
+        Settings.CardFileName = name.substr(0, kCardFileNameMax);
+        Engine.DecodeCardParams(Image.Data(), Settings.OutputOptions.UidNormalOrder,
+                                Settings.CardKeyId);
+        Image.ReaderKeysPresent = keysFlag;
+        Image.ReaderKeys = imageKeys;
+        SaveSettings(Settings, kSaveCardFile, kIniFileName, ProgramFolder);
+        GetAreaLengths(Engine, Settings.OutputItems[1].Length, Settings.OutputItems[2].Length);
+    });
+}
+
+void TForm1::N6VerMItemClick() {
+    AroundDialog([this] {
+        TMyVerForm dialog(Settings.CommSettings.ReaderType);
+        dialog.exec();
+    });
+}
+
+}  // namespace tapwedge::app

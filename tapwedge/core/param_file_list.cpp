@@ -1,0 +1,66 @@
+#include "core/param_file_list.h"
+
+#include <dirent.h>
+
+#include <memory>
+
+namespace tapwedge {
+namespace {
+
+char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool EqualIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (Upper(a[i]) != Upper(b[i])) return false;
+    }
+    return true;
+}
+
+// Entries whose type the folder does not report are taken as files: a later read of a folder
+// fails like that of any unreadable file.
+bool IsFolder(const dirent& entry) { return entry.d_type == DT_DIR; }
+
+}  // namespace
+
+std::string_view FileExtension(std::string_view name) {
+    const auto dot = name.rfind('.');
+    return dot == std::string_view::npos ? std::string_view{} : name.substr(dot);
+}
+
+bool HasParamFileExtension(std::string_view name) {
+    return EqualIgnoringCase(FileExtension(name), kParamFileExtension);
+}
+
+std::string WithParamFileExtension(std::string_view name) {
+    std::string result(name.substr(0, name.size() - FileExtension(name).size()));
+    result += kParamFileExtension;
+    return result;
+}
+
+int ListParamFileNames(const std::string& folder, std::vector<std::string>& names) {
+    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
+    if (!dir) return -1;
+    std::vector<std::string> found;
+    while (const dirent* entry = ::readdir(dir.get())) {
+        if (!IsFolder(*entry) && HasParamFileExtension(entry->d_name)) {
+            found.emplace_back(entry->d_name);
+        }
+    }
+    names.insert(names.end(), found.begin(), found.end());
+    return 0;
+}
+
+int FindNameIgnoringCase(const std::vector<std::string>& names, std::string_view name) {
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (EqualIgnoringCase(names[i], name)) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+bool IsSavableParamFileName(std::string_view name, std::size_t maxBytes) {
+    return name.find('/') == std::string_view::npos && name.find('\0') == std::string_view::npos &&
+           name.size() <= maxBytes;
+}
+
+}  // namespace tapwedge
