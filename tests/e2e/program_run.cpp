@@ -144,6 +144,7 @@ bool ProgramRun::StartProgram() {
     options.directory = folder;
     if (options_.link == Link::Com) {
         rig::ChildProcess::Options simOptions;
+        simOptions.stdout_file = tmp_ / "reader-sim.out";
         simOptions.stderr_file = tmp_ / "reader-sim.err";
         sim_ = std::make_unique<rig::ChildProcess>(
             std::vector<std::string>{RIG_BIN_DIR "/reader-sim", "--com", std::to_string(options_.com_port),
