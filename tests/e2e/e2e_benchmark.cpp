@@ -68,15 +68,27 @@ long ResidentKb(pid_t pid) {
     return -1;
 }
 
-// One tap: present, wait for the whole text, take away. False when the text did not come.
+// Between taps the field stays empty for a few polls: the program reports a card again only
+// after a poll of its own kind found the field empty, and a poll that reads another card ends the
+// tick before that (Mifare, FeliCa, the same Mifare card at once: the second Mifare tap is taken
+// for the card still lying there).
+constexpr auto kEmptyField = 300ms;
+
+// One tap: present, wait for the whole text, take away, leave the field empty. False when the
+// text did not come.
 bool Tap(e2e::ProgramRun& run, const char* card, const std::string& text, std::int64_t* latencyNs) {
     const std::string reply = run.Command(std::string("present ") + card);
     const std::vector<e2e::KeyEvent> keys = run.Keys(text.size(), 10000);
     std::string typed;
     for (const auto& k : keys) typed += k.chars;
+    const std::string status = run.Command("status");
     run.Command(std::string("remove ") + card);
+    std::this_thread::sleep_for(kEmptyField);
     if (typed != text) {
-        std::fprintf(stderr, "  %s: typed \"%s\"\n", card, typed.c_str());
+        std::fprintf(stderr, "  %s: typed \"%s\" (%s; %s)\n", card, typed.c_str(), reply.c_str(), status.c_str());
+        std::fprintf(stderr, "  key recorder %s\n", run.RecorderState().c_str());
+        std::fprintf(stderr, "  the program %s; it wrote: %s\n", run.ProgramRunning() ? "runs" : "has ended",
+                     run.ProgramErrors().c_str());
         return false;
     }
     if (latencyNs) *latencyNs = keys.front().at_ns - PresentedAt(reply);
@@ -98,9 +110,9 @@ int RunLink(e2e::Link link, const Settings& s) {
     std::printf("%s (reader reply time %d ms)\n", name, s.latency_ms);
 
     // Latency: the card comes while the program polls with nothing in the field.
+    std::this_thread::sleep_for(kEmptyField);
     std::vector<double> latencies;
     for (int i = 0; i < s.latency_taps; ++i) {
-        std::this_thread::sleep_for(300ms);  // a few polls without the card
         std::int64_t ns = 0;
         if (!Tap(run, "felica", kFelicaText, &ns)) return 1;
         latencies.push_back(static_cast<double>(ns) / 1e6);

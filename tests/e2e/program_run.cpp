@@ -144,6 +144,7 @@ bool ProgramRun::StartProgram() {
     options.directory = folder;
     if (options_.link == Link::Com) {
         rig::ChildProcess::Options simOptions;
+        simOptions.stdout_file = tmp_ / "reader-sim.out";
         simOptions.stderr_file = tmp_ / "reader-sim.err";
         sim_ = std::make_unique<rig::ChildProcess>(
             std::vector<std::string>{RIG_BIN_DIR "/reader-sim", "--com", std::to_string(options_.com_port),
@@ -215,6 +216,13 @@ std::string ProgramRun::CsvText() const {
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+std::string ProgramRun::DisplayName() const { return display_ ? display_->Name() : ""; }
+
+std::string ProgramRun::RecorderState() {
+    recorder_->WaitForStderr("\n\n", 0);  // takes in whatever has come
+    return std::string(recorder_->Running() ? "running" : "ended") + ": " + recorder_->Stderr();
 }
 
 std::string ProgramRun::ProgramErrors() const {

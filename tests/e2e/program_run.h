@@ -57,10 +57,13 @@ public:
     std::string Typed(std::size_t chars, int timeoutMs);
 
     std::string CsvText() const;
+    std::string DisplayName() const;
     pid_t ProgramPid() const { return program_ ? program_->Pid() : -1; }
     bool ProgramRunning() { return program_ && program_->Running(); }
     // What the program wrote to standard error.
     std::string ProgramErrors() const;
+    // Whether the key recorder still runs, and what it wrote to standard error.
+    std::string RecorderState();
 
 private:
     bool StartTray();

@@ -48,6 +48,8 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const Options& 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     if (options.capture_stdout) posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
+    else if (!options.stdout_file.empty())
+        posix_spawn_file_actions_addopen(&actions, 1, options.stdout_file.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
     if (options.capture_stderr) posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
     else if (!options.stderr_file.empty())
         posix_spawn_file_actions_addopen(&actions, 2, options.stderr_file.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);

@@ -15,6 +15,7 @@ public:
         std::map<std::string, std::string> environment;  // set (or, with value "\x01", removed)
         bool capture_stdout = false;
         bool capture_stderr = false;
+        std::string stdout_file;  // standard output into this file (unless captured)
         std::string stderr_file;  // standard error into this file (unless captured)
         std::string directory;  // working directory; "" = the caller's
     };

@@ -143,7 +143,7 @@ std::string SimConsole::Run(std::string_view line) {
         return "ok latency " + words[1];
     }
     if (command == "version" && n >= 2) {
-        const std::size_t at = line.find(words[1]);
+        const std::size_t at = line.find(words[1], line.find(command) + command.size());
         std::string text(line.substr(at));
         while (!text.empty() && (text.back() == ' ' || text.back() == '\r')) text.pop_back();
         sim_.SetVersionText(text);

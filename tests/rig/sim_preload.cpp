@@ -40,21 +40,30 @@ std::string TakeVariable(const char* name) {
     return text;
 }
 
+// Never freed: the program's receive thread may talk to the device until the very end. Kept
+// here so that a leak checker at exit sees them held.
+struct Simulator {
+    tapwedge::sim::ReaderSim* sim = nullptr;
+    D2xxPort* port = nullptr;
+    rig::SimConsole* console = nullptr;
+    rig::ControlServer* server = nullptr;
+} g_simulator;
+
 __attribute__((constructor)) void StartSimulator() {
     const std::string control = TakeVariable("TAPWEDGE_SIM_CONTROL");
     const std::string script = TakeVariable("TAPWEDGE_SIM_SCRIPT");
     if (control.empty()) return;
-    // Never freed: the program's receive thread may talk to the device until the very end.
-    auto* sim = new tapwedge::sim::ReaderSim;
+    auto* sim = g_simulator.sim = new tapwedge::sim::ReaderSim;
     rig::SetUpReader(*sim);
-    auto* port = new D2xxPort(*sim);
-    auto* console = new rig::SimConsole(*sim, *port);
+    auto* port = g_simulator.port = new D2xxPort(*sim);
+    auto* console = g_simulator.console = new rig::SimConsole(*sim, *port);
     if (!script.empty()) {
         if (const std::string error = rig::RunScript(*console, script); !error.empty())
             std::fprintf(stderr, "reader-sim (preloaded): %s\n", error.c_str());
     }
     try {
-        new rig::ControlServer(control, [console](const std::string& line) { return console->Run(line); });
+        g_simulator.server =
+            new rig::ControlServer(control, [console](const std::string& line) { return console->Run(line); });
     } catch (const std::exception& e) {
         std::fprintf(stderr, "reader-sim (preloaded): %s\n", e.what());
     }
