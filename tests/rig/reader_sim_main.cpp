@@ -203,6 +203,8 @@ int main(int argc, char** argv) {
     if (!latency.empty() && !runOrFail("latency " + latency)) return 1;
     if (!demo.empty() && !(runOrFail("add standard") && runOrFail("demo " + demo))) return 1;
 
+    // Described before the control socket can change the port.
+    const std::string ready = "ready " + port.Describe();
     std::unique_ptr<rig::ControlServer> server;
     if (!control.empty()) {
         try {
@@ -214,7 +216,7 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    std::cout << "ready " << port.Describe() << std::endl;
+    std::cout << ready << std::endl;
 
     bool stdinOpen = true;
     std::string pending;

@@ -127,11 +127,13 @@ std::string SimConsole::Run(std::string_view line) {
     if (command == "remove" && n == 2) return Remove(words[1]);
     if (command == "tap" && (n == 2 || n == 3)) return Tap(words);
     if (command == "unplug" && n == 1) {
+        std::lock_guard portLock(port_mu_);
         if (!port_.Plugged()) return Error("already unplugged");
         port_.Unplug();
         return "ok unplugged";
     }
     if (command == "plug" && n == 1) {
+        std::lock_guard portLock(port_mu_);
         if (port_.Plugged()) return Error("already plugged");
         port_.Plug();
         return "ok " + port_.Describe();
@@ -362,7 +364,12 @@ std::string SimConsole::Status() {
         for (const auto& [name, card] : cards_)
             if (card.in_field) field += (field.empty() ? "" : ",") + name;
     }
-    return "ok port=" + std::string(port_.Plugged() ? port_.Describe() : "unplugged") +
+    std::string port;
+    {
+        std::lock_guard portLock(port_mu_);
+        port = port_.Plugged() ? port_.Describe() : "unplugged";
+    }
+    return "ok port=" + port +
            " authenticated=" + (session.authenticated ? "1" : "0") +
            " encrypted=" + (session.encrypted ? "1" : "0") + " field=" + (field.empty() ? "-" : field);
 }
