@@ -1,5 +1,6 @@
 // Reader control, pass-through and the raw logs against the reader simulator, over USB and
 // COM, plain (not authenticated) and sealed.
+#include <chrono>
 #include <climits>
 #include <cstring>
 #include <functional>
@@ -326,6 +327,8 @@ TEST_P(ReaderControl, ThruCommand2PutsTheTimeoutBack) {
             Enter(Channel::Plain);
         }
         if (c.fault) sim_.InjectFault(*c.fault);
+        // A reply slower than the first look at the line, so that the wait always pumps.
+        sim_.SetReplyLatency(std::chrono::milliseconds(20));
         Context().Timeout = kOwn;
         std::optional<std::int32_t> inWait;
         platform::SetMessagePump([&] { inWait = Context().Timeout; });
@@ -340,6 +343,7 @@ TEST_P(ReaderControl, ThruCommand2PutsTheTimeoutBack) {
             EXPECT_EQ(response[1], 0x6D);
         }
         sim_.ClearFaults();
+        sim_.SetReplyLatency(std::chrono::milliseconds(0));
     }
 }
 
