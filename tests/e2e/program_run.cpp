@@ -139,6 +139,10 @@ bool ProgramRun::StartProgram() {
                            {"HOME", tmp_.Path()},
                            // No session bus: Qt's tray icon goes to the XEmbed tray of trayer.
                            {"DBUS_SESSION_BUS_ADDRESS", rig::kUnset}};
+    // In a sanitizer build the program ends clean but for what the system's D-Bus library keeps.
+    const char* lsan = getenv("LSAN_OPTIONS");
+    options.environment["LSAN_OPTIONS"] = std::string(lsan ? lsan : "") + (lsan && *lsan ? ":" : "") +
+                                          "suppressions=" TAPWEDGE_LSAN_SUPPRESSIONS;
     options.stderr_file = tmp_ / "program.err";
     options.directory = folder;
     if (options_.link == Link::Com) {
