@@ -41,7 +41,8 @@ bool TTasktrayIcon::NotifyIcon(int operation, const QString& tip) {
 }
 
 void TTasktrayIcon::OnActivated(QSystemTrayIcon::ActivationReason reason) {
-    if (reason == QSystemTrayIcon::Trigger) ButtonUp(0, LeftMenu);
+    // Every left click opens the menu: the second of two quick clicks comes as a double click.
+    if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) ButtonUp(0, LeftMenu);
     if (reason == QSystemTrayIcon::Context) ButtonUp(1, RightMenu);
 }
 

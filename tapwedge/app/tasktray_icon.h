@@ -1,6 +1,7 @@
 #pragma once
-// The program's icon in the desktop's notification area. A left click opens the left menu at
-// the cursor; a right click opens the right menu, which the program leaves unset.
+// The program's icon in the desktop's notification area. A left click (also the second one of a
+// quick pair, which the desktop reports as a double click) opens the left menu at the cursor; a
+// right click opens the right menu, which the program leaves unset.
 #include <QIcon>
 #include <QObject>
 #include <QString>

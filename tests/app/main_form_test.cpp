@@ -201,21 +201,32 @@ TEST(TasktrayIcon, TheTipIsCutTo63Characters) {
     EXPECT_FALSE(tray.TrayIcon().isVisible());
 }
 
-TEST_F(StartUp, ALeftClickOpensTheMenuARightClickOpensNothing) {
+TEST_F(StartUp, EveryLeftClickOpensTheMenuOtherButtonsOpenNothing) {
     folder.WriteCardSet(IdOnlyImage());
     auto form = Start();
     std::vector<int> buttons;
     form->TrayIcon->OnMouseUp = [&](TTasktrayIcon*, std::uint8_t button, int, int) {
         buttons.push_back(button);
     };
-    emit form->TrayIcon->TrayIcon().activated(QSystemTrayIcon::Context);
-    EXPECT_FALSE(form->PopupMenu1->isVisible());
-    EXPECT_TRUE(form->Timer1->isActive());
-
-    emit form->TrayIcon->TrayIcon().activated(QSystemTrayIcon::Trigger);
-    EXPECT_TRUE(form->PopupMenu1->isVisible());
-    EXPECT_EQ(buttons, (std::vector<int>{1, 0}));
-    form->PopupMenu1->hide();
+    const struct {
+        QSystemTrayIcon::ActivationReason reason;
+        bool opens;
+    } cases[] = {
+        {QSystemTrayIcon::Context, false},
+        {QSystemTrayIcon::MiddleClick, false},
+        {QSystemTrayIcon::Trigger, true},
+        // The second of two quick left clicks: lost, it would leave the user without a menu.
+        {QSystemTrayIcon::DoubleClick, true},
+    };
+    for (const auto& c : cases) {
+        emit form->TrayIcon->TrayIcon().activated(c.reason);
+        EXPECT_EQ(form->PopupMenu1->isVisible(), c.opens) << c.reason;
+        EXPECT_EQ(form->Timer1->isActive(), !c.opens) << c.reason;
+        form->PopupMenu1->hide();
+        QCoreApplication::processEvents();  // the dismissed menu resumes polling
+        EXPECT_TRUE(form->Timer1->isActive()) << c.reason;
+    }
+    EXPECT_EQ(buttons, (std::vector<int>{1, 0, 0}));
 }
 
 TEST_F(StartUp, TheDataViewDumpsTwoTitledLinesOfHexBytes) {

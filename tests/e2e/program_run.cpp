@@ -3,6 +3,7 @@
 #include "program_run.h"
 
 #include <X11/Xlib.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -50,15 +51,13 @@ std::string ProgramPath() {
 }
 
 ProgramRun::ProgramRun(const RunOptions& options) : options_(options) {
-    display_ = std::make_unique<tapwedge_test::XvfbDisplay>("jp");
+    display_ = std::make_unique<tapwedge_test::XvfbDisplay>("jp", options_.screen);
     if (!display_->Ok()) {
         error_ = display_->Error();
         return;
     }
     if (!StartTray() || !StartRecorder() || !StartProgram()) return;
-    if (const std::string reply = Command("add standard"); reply.rfind("ok", 0) != 0)
-        error_ = "the simulator does not answer: " + reply;
-    if (options_.reply_latency_ms > 0) Command("latency " + std::to_string(options_.reply_latency_ms));
+    error_ = LaunchProgram();
 }
 
 ProgramRun::~ProgramRun() {
@@ -117,7 +116,7 @@ bool ProgramRun::StartProgram() {
     }
     // The program folder is the folder of the program file: a copy (not a link, which
     // /proc/self/exe would resolve) finds its libraries through its build run path.
-    const std::string folder = tmp_ / "program";
+    const std::string folder = ProgramFolder();
     std::filesystem::create_directories(folder);
     std::filesystem::copy_file(program, folder + "/tapwedge");
     rig::ProgramSetup setup;
@@ -132,7 +131,7 @@ bool ProgramRun::StartProgram() {
     std::filesystem::create_directories(runtime);
     std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
 
-    rig::ChildProcess::Options options;
+    rig::ChildProcess::Options& options = program_options_;
     options.environment = {{"DISPLAY", display_->Name()},
                            {"QT_QPA_PLATFORM", "xcb"},
                            {"XDG_RUNTIME_DIR", runtime},
@@ -140,6 +139,10 @@ bool ProgramRun::StartProgram() {
                            {"HOME", tmp_.Path()},
                            // No session bus: Qt's tray icon goes to the XEmbed tray of trayer.
                            {"DBUS_SESSION_BUS_ADDRESS", rig::kUnset}};
+    // In a sanitizer build the program ends clean but for what the system's D-Bus library keeps.
+    const char* lsan = getenv("LSAN_OPTIONS");
+    options.environment["LSAN_OPTIONS"] = std::string(lsan ? lsan : "") + (lsan && *lsan ? ":" : "") +
+                                          "suppressions=" TAPWEDGE_LSAN_SUPPRESSIONS;
     options.stderr_file = tmp_ / "program.err";
     options.directory = folder;
     if (options_.link == Link::Com) {
@@ -160,13 +163,41 @@ bool ProgramRun::StartProgram() {
         options.environment["ASAN_OPTIONS"] =
             std::string(asan ? asan : "") + (asan && *asan ? ":" : "") + "verify_asan_link_order=0";
     }
-    program_ = std::make_unique<rig::ChildProcess>(std::vector<std::string>{folder + "/tapwedge"}, options);
-    control_ = std::make_unique<rig::ControlClient>(socket, 15000);
-    if (!program_->Started() || !control_->Connected()) {
-        error_ = "the program or the simulator did not start: " + ProgramErrors();
-        return false;
-    }
     return true;
+}
+
+// Starts the program; the simulator with the standard cards is ready when it returns "".
+std::string ProgramRun::LaunchProgram() {
+    program_ = std::make_unique<rig::ChildProcess>(std::vector<std::string>{ProgramFolder() + "/tapwedge"},
+                                                   program_options_);
+    // Over USB the simulator lives in the program's process: each start brings a new one.
+    const bool newSimulator = !control_ || options_.link == Link::Usb;
+    if (newSimulator) control_ = std::make_unique<rig::ControlClient>(tmp_ / "sim.sock", 15000);
+    if (!program_->Started() || !control_->Connected())
+        return "the program or the simulator did not start: " + ProgramErrors();
+    if (!newSimulator) return "";
+    if (const std::string reply = Command("add standard"); reply.rfind("ok", 0) != 0)
+        return "the simulator does not answer: " + reply;
+    if (options_.reply_latency_ms > 0) Command("latency " + std::to_string(options_.reply_latency_ms));
+    return "";
+}
+
+int ProgramRun::StopProgram() {
+    if (options_.link == Link::Usb) control_.reset();
+    return program_ ? program_->Stop() : -1;
+}
+
+std::string ProgramRun::StartProgramAgain() {
+    if (ProgramRunning()) return "the program still runs";
+    return LaunchProgram();
+}
+
+bool ProgramRun::RecorderHoldsFocus(bool hold) {
+    if (!recorder_ || !recorder_->Running()) return false;
+    kill(recorder_->Pid(), hold ? SIGUSR2 : SIGUSR1);
+    const std::string answer = std::string("key-recorder: focus ") + (hold ? "held" : "released") + " (" +
+                               std::to_string(++recorder_focus_changes_) + ")";
+    return recorder_->WaitForStderr(answer, 5000);
 }
 
 std::string ProgramRun::Command(const std::string& line) {
@@ -212,7 +243,7 @@ std::string ProgramRun::Typed(std::size_t chars, int timeoutMs) {
 }
 
 std::string ProgramRun::CsvText() const {
-    std::ifstream in(tmp_ / "program/log.csv", std::ios::binary);
+    std::ifstream in(ProgramFolder() + "/log.csv", std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();

@@ -4,6 +4,8 @@
 // folder with the Wedgetap.ini and Card.set of make-card-set, and the reader simulator on a
 // pty bound to a COM number (reader-sim) or, preloaded into the program, on the fake D2XX
 // device "QT58-V". Cards go in and out of the field through the simulator's control socket.
+// The program can be ended and started again from the same folder, and the key recorder can let
+// the focus go while a test drives the program's dialogs.
 #include <sys/types.h>
 
 #include <cstdint>
@@ -26,6 +28,7 @@ struct RunOptions {
     Link link = Link::Com;
     int com_port = 5;
     int reply_latency_ms = 0;  // the simulated reader's own reply time
+    const char* screen = "320x240x24";  // Xvfb's screen: room for the program's dialogs, or not
 };
 
 // One key press the recorder saw: when (CLOCK_MONOTONIC ns) and its characters.
@@ -58,6 +61,16 @@ public:
 
     std::string CsvText() const;
     std::string DisplayName() const;
+    // The program's folder: its copy of the program, Wedgetap.ini, Card.set and the CSV file.
+    std::string ProgramFolder() const { return tmp_ / "program"; }
+    // Ends the program with SIGTERM (SIGKILL after a grace time); its exit status, or -1.
+    int StopProgram();
+    // Starts the program again from its folder (the simulator over USB with it, with the
+    // standard cards); "" when it started, else why not.
+    std::string StartProgramAgain();
+    // false: the key recorder lets the focus go, so that the program's dialogs keep it; true:
+    // it takes the focus back and holds it. True once the recorder has done so.
+    bool RecorderHoldsFocus(bool hold);
     pid_t ProgramPid() const { return program_ ? program_->Pid() : -1; }
     bool ProgramRunning() { return program_ && program_->Running(); }
     // What the program wrote to standard error.
@@ -69,6 +82,7 @@ private:
     bool StartTray();
     bool StartRecorder();
     bool StartProgram();
+    std::string LaunchProgram();
 
     RunOptions options_;
     std::string error_;
@@ -79,7 +93,9 @@ private:
     std::unique_ptr<rig::ChildProcess> sim_;
     std::unique_ptr<rig::ChildProcess> program_;
     std::unique_ptr<rig::ControlClient> control_;
+    rig::ChildProcess::Options program_options_;
     std::string recorded_;  // recorder output not yet split into lines
+    int recorder_focus_changes_ = 0;
 };
 
 }  // namespace e2e

@@ -37,7 +37,7 @@ int WaitExit(pid_t pid) {
 
 }  // namespace
 
-XvfbDisplay::XvfbDisplay(const char* layout) {
+XvfbDisplay::XvfbDisplay(const char* layout, const char* screen) {
     int fds[2];
     if (pipe(fds) != 0) {
         error_ = "pipe failed";
@@ -49,8 +49,7 @@ XvfbDisplay::XvfbDisplay(const char* layout) {
     posix_spawn_file_actions_adddup2(&actions, fds[1], 3);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     // -noreset: the server must keep the layout when its last client leaves.
-    server_ = Spawn({"Xvfb", "-displayfd", "3", "-noreset", "-nolisten", "tcp", "-screen", "0",
-                     "320x240x24"},
+    server_ = Spawn({"Xvfb", "-displayfd", "3", "-noreset", "-nolisten", "tcp", "-screen", "0", screen},
                     &actions);
     posix_spawn_file_actions_destroy(&actions);
     close(fds[1]);
@@ -117,8 +116,14 @@ bool XKeyRecorder::NumLockOn() {
     return (state.locked_mods & XkbKeysymToModifiers(display_, XK_Num_Lock)) != 0;
 }
 
+void XKeyRecorder::HoldFocus(bool hold) {
+    hold_focus_ = hold;
+    if (hold) XSetInputFocus(display_, window_, RevertToParent, CurrentTime);
+    XSync(display_, False);
+}
+
 void XKeyRecorder::Handle(XEvent& e, std::string& text) {
-    if (e.type == FocusOut && e.xfocus.mode == NotifyNormal) {
+    if (e.type == FocusOut && e.xfocus.mode == NotifyNormal && hold_focus_) {
         XSetInputFocus(display_, window_, RevertToParent, CurrentTime);
         XFlush(display_);
         return;
@@ -138,7 +143,7 @@ void XKeyRecorder::Drain(std::string& text) {
     }
 }
 
-bool XKeyRecorder::NextKey(std::string& chars, int timeoutMs) {
+bool XKeyRecorder::NextKey(std::string& chars, int timeoutMs, int wakeFd) {
     chars.clear();
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
@@ -154,10 +159,11 @@ bool XKeyRecorder::NextKey(std::string& chars, int timeoutMs) {
             if (left.count() <= 0) return false;
             wait = static_cast<int>(left.count());
         }
-        pollfd p{ConnectionNumber(display_), POLLIN, 0};
-        const int r = poll(&p, 1, wait);
+        pollfd p[2] = {{ConnectionNumber(display_), POLLIN, 0}, {wakeFd, POLLIN, 0}};
+        const int r = poll(p, wakeFd >= 0 ? 2 : 1, wait);
         if (r < 0 && errno != EINTR) return false;
-        if (r > 0 && (p.revents & (POLLERR | POLLHUP))) return false;
+        if (r > 0 && (p[0].revents & (POLLERR | POLLHUP))) return false;
+        if (r > 0 && wakeFd >= 0 && p[1].revents != 0) return false;
     }
 }
 

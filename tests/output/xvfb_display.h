@@ -10,9 +10,10 @@ namespace tapwedge_test {
 
 class XvfbDisplay {
 public:
-    // Starts Xvfb (-displayfd picks the number) and loads the layout with setxkbmap.
-    // Ok() is false and Error() says why when either fails.
-    explicit XvfbDisplay(const char* layout = "jp");
+    // Starts Xvfb (-displayfd picks the number) with one screen of the given size
+    // ("WIDTHxHEIGHTxDEPTH") and loads the layout with setxkbmap. Ok() is false and Error()
+    // says why when either fails.
+    explicit XvfbDisplay(const char* layout = "jp", const char* screen = "320x240x24");
     ~XvfbDisplay();
     XvfbDisplay(const XvfbDisplay&) = delete;
     XvfbDisplay& operator=(const XvfbDisplay&) = delete;
@@ -41,9 +42,13 @@ public:
     // then whatever else has already arrived.
     std::string Receive(std::size_t count, int timeoutMs = 5000);
     // The characters of the next key press that gives any, waiting up to timeoutMs (-1: for
-    // ever); false on time-out or a lost display. The focus is taken back whenever another
-    // window took it.
-    bool NextKey(std::string& chars, int timeoutMs);
+    // ever); false on time-out, a lost display or, when wakeFd is not -1, as soon as wakeFd is
+    // readable. While the window holds the focus (HoldFocus) it takes the focus back whenever
+    // another window took it.
+    bool NextKey(std::string& chars, int timeoutMs, int wakeFd = -1);
+    // Holding the focus (the start state) takes it now; letting go leaves it to whichever
+    // window takes it next, such as a dialog that a test drives.
+    void HoldFocus(bool hold);
 
 private:
     void Drain(std::string& text);
@@ -52,6 +57,7 @@ private:
 
     Display* display_ = nullptr;
     Window window_ = 0;
+    bool hold_focus_ = true;
 };
 
 }  // namespace tapwedge_test

@@ -7,8 +7,16 @@
 // writes one line per key press instead, with TAB, RETURN, '\' and other control bytes escaped
 // (\t, \r, \\, \xNN); --timestamps puts the CLOCK_MONOTONIC time of its arrival in nanoseconds
 // before each line. "key-recorder: ready" on standard error says the window has the focus.
+//
+// SIGUSR1 lets the focus go (a test drives a dialog, which must keep it) and SIGUSR2 takes it
+// back and holds it again; each is answered on standard error with "key-recorder: focus
+// released (N)" or "key-recorder: focus held (N)", N counting both from 1.
+#include <signal.h>
+#include <sys/signalfd.h>
 #include <time.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -67,6 +75,17 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "key-recorder: cannot open %s: %s\n", output.c_str(), std::strerror(errno));
         return 1;
     }
+    // Blocked before "ready", so that a focus signal never ends the recorder.
+    sigset_t focusSignals;
+    sigemptyset(&focusSignals);
+    sigaddset(&focusSignals, SIGUSR1);
+    sigaddset(&focusSignals, SIGUSR2);
+    sigprocmask(SIG_BLOCK, &focusSignals, nullptr);
+    const int signals = signalfd(-1, &focusSignals, SFD_CLOEXEC | SFD_NONBLOCK);
+    if (signals < 0) {
+        std::fprintf(stderr, "key-recorder: signalfd: %s\n", std::strerror(errno));
+        return 1;
+    }
     tapwedge_test::XKeyRecorder recorder(display);
     if (!recorder.Ok()) {
         std::fprintf(stderr, "key-recorder: cannot open the display '%s'\n", display.c_str());
@@ -74,11 +93,22 @@ int main(int argc, char** argv) {
     }
     std::fprintf(stderr, "key-recorder: ready\n");
     std::fflush(stderr);
-    for (std::string chars; recorder.NextKey(chars, -1);) {
-        if (timestamps) std::fprintf(out, "%lld ", MonotonicNs());
-        if (lines) std::fprintf(out, "%s\n", Escaped(chars).c_str());
-        else std::fwrite(chars.data(), 1, chars.size(), out);
-        std::fflush(out);
+    int focusChanges = 0;
+    for (std::string chars;;) {
+        if (recorder.NextKey(chars, -1, signals)) {
+            if (timestamps) std::fprintf(out, "%lld ", MonotonicNs());
+            if (lines) std::fprintf(out, "%s\n", Escaped(chars).c_str());
+            else std::fwrite(chars.data(), 1, chars.size(), out);
+            std::fflush(out);
+            continue;
+        }
+        // Not woken by a focus signal: the display went away.
+        signalfd_siginfo received{};
+        if (read(signals, &received, sizeof received) != static_cast<ssize_t>(sizeof received)) break;
+        const bool hold = received.ssi_signo == SIGUSR2;
+        recorder.HoldFocus(hold);
+        std::fprintf(stderr, "key-recorder: focus %s (%d)\n", hold ? "held" : "released", ++focusChanges);
+        std::fflush(stderr);
     }
     std::fprintf(stderr, "key-recorder: the display went away\n");
     return 1;
