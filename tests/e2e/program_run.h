@@ -26,6 +26,8 @@ struct RunOptions {
     Link link = Link::Com;
     int com_port = 5;
     int reply_latency_ms = 0;  // the simulated reader's own reply time
+    // Mutual authentication with the encrypted channel instead of the password.
+    bool mutual_authentication = false;
 };
 
 // One key press the recorder saw: when (CLOCK_MONOTONIC ns) and its characters.
@@ -57,6 +59,8 @@ public:
     std::string Typed(std::size_t chars, int timeoutMs);
 
     std::string CsvText() const;
+    // What was appended to the CSV file since the last call.
+    std::string NewCsvText();
     std::string DisplayName() const;
     pid_t ProgramPid() const { return program_ ? program_->Pid() : -1; }
     bool ProgramRunning() { return program_ && program_->Running(); }
@@ -80,6 +84,7 @@ private:
     std::unique_ptr<rig::ChildProcess> program_;
     std::unique_ptr<rig::ControlClient> control_;
     std::string recorded_;  // recorder output not yet split into lines
+    std::streamoff csv_read_ = 0;  // bytes of the CSV file NewCsvText has returned
 };
 
 }  // namespace e2e
