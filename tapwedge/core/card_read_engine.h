@@ -88,6 +88,11 @@ public:
     // Tries the entries in order; the first positive result wins and sets MatchedEntry. Returns
     // > 0 (data bytes, or the ID length of an ID-only entry), 0 (nothing to report), or < 0
     // (a library status ORed with CARD_ERROR_FLAG, or -1, -2, -4).
+    // A fault of the line or the session (link_faults.h) met by any call of the read, also by one
+    // whose result a path drops (halt, stay quiet, field off, a failed block read), is what a
+    // read without a card returns, whatever the later entries gave; a session fault met by a
+    // read that reported a card is returned by the next read, which sends nothing. So the
+    // polling loop sees every fault it must act on.
     std::int32_t ReadCard(CardIdRecord& id, CardDataRecord& data, std::int32_t readerType);
 
     // FeliCa path of one entry and its three ways of reading the segments. The segment readers
@@ -116,7 +121,10 @@ public:
                                      const DecodedEntry& entry, int segment);
 
     // Repeat suppression, one set per family shared by all its entries: a card is reported
-    // once while it stays on the reader. A failed search clears the present flag.
+    // once while it stays on the reader. A search the reader answers without a card clears the
+    // present flag; one that fails on the line (a link fault) does not, since the card may well
+    // still lie there. A read of a card that fails on the line clears it, so that the next tick
+    // reads the card again.
     std::uint8_t LastIdm[8] = {};
     bool FelicaPresent = false;
     std::uint8_t PmmBuffer[8] = {};  // PMm of every polling; not used further
@@ -128,6 +136,15 @@ public:
     std::uint8_t InventoryData[9] = {};  // DSFID and UID of the last inventory reply
     std::uint8_t LastIsoUid[8] = {};     // in the order the card sends it
     bool IsoPresent = false;
+
+    // Link faults (link_faults.h): the gravest of the current read (a session fault over an
+    // exchange fault, the first of equals), how many were met in all, and a session fault left
+    // for the next read to return.
+    std::int32_t ReadFault = 0;
+    std::int32_t LinkFaultsMet = 0;
+    std::int32_t PendingFault = 0;
+    // Notes a library status of the read; returns it.
+    std::int32_t Seen(std::int32_t status);
 };
 
 }  // namespace tapwedge

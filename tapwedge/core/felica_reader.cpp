@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "core/card_read_engine.h"
+#include "core/link_faults.h"
 
 namespace tapwedge {
 namespace {
@@ -45,9 +46,10 @@ std::int32_t CardReadEngine::ReadFelicaCard(CardIdRecord& id, CardDataRecord& da
     data.Length = 0;
     id.Length = 0;
 
-    const std::int32_t r = TwFindCard(entry.SystemCode, id.Bytes, PmmBuffer);
+    const std::int32_t r = Seen(TwFindCard(entry.SystemCode, id.Bytes, PmmBuffer));
     if (r != TW_OK) {
-        FelicaPresent = false;
+        // A poll lost on the line says nothing about the card: it may still lie there.
+        if (LinkFaultOf(r) == LinkFault::None) FelicaPresent = false;
         return r | CARD_ERROR_FLAG;
     }
     // The same card still on the reader: nothing more is sent, the field stays on.
@@ -66,9 +68,9 @@ std::int32_t CardReadEngine::ReadFelicaCard(CardIdRecord& id, CardDataRecord& da
         else if ((readerType & 0x0F) == kSsfcReaderEdition)
             n = ReadSSegments(data.Bytes, LastIdm, entry);
     } else {
-        if (TwCardAuthentication(LastIdm, entry.KeyId) != TW_OK) {
+        if (Seen(TwCardAuthentication(LastIdm, entry.KeyId)) != TW_OK) {
             FelicaPresent = false;
-            TwTurnOff();
+            Seen(TwTurnOff());
             return kReadCardAuthFailed;
         }
         n = ssfc ? ReadSSegments(data.Bytes, LastIdm, entry)
@@ -85,7 +87,7 @@ std::int32_t CardReadEngine::ReadPlainSegments(std::uint8_t* dest, const std::ui
     const std::uint16_t second =
         entry.SecondServiceCode != 0 ? entry.SecondServiceCode : entry.ServiceCode;
     return ReadBlockSegments(dest, entry, [&](int j, TwBlockList& blocks) {
-        return TwPlainReadBlock(idm, j == 0 ? entry.ServiceCode : second, &blocks);
+        return Seen(TwPlainReadBlock(idm, j == 0 ? entry.ServiceCode : second, &blocks));
     });
 }
 
@@ -93,13 +95,13 @@ std::int32_t CardReadEngine::ReadAuthSegments(std::uint8_t* dest, const std::uin
                                               const DecodedEntry& entry) {
     // Service index 0: the service the card authentication opened, for both segments.
     return ReadBlockSegments(dest, entry,
-                             [](int, TwBlockList& blocks) { return TwReadBlock(0, &blocks); });
+                             [this](int, TwBlockList& blocks) { return Seen(TwReadBlock(0, &blocks)); });
 }
 
 std::int32_t CardReadEngine::ReadSSegments(std::uint8_t* dest, const std::uint8_t* idm,
                                            const DecodedEntry& entry) {
     TwSReadBuffer buffer{};
-    const std::int32_t r = TwSReadBlock(idm, entry.ServiceCode, kSReadBlocks, &buffer);
+    const std::int32_t r = Seen(TwSReadBlock(idm, entry.ServiceCode, kSReadBlocks, &buffer));
     if (r != TW_OK) return r | CARD_ERROR_FLAG;
 
     // Each segment yields the bytes of it that lie inside the three blocks read.

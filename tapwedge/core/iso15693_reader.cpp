@@ -5,6 +5,7 @@
 
 #include "core/card_read_engine.h"
 #include "core/iso15693_helper.h"
+#include "core/link_faults.h"
 #include "core/text_format.h"
 
 namespace tapwedge {
@@ -31,9 +32,10 @@ std::int32_t CardReadEngine::ReadIso15693Card(CardIdRecord& id, CardDataRecord& 
     std::uint8_t flags = H::kFlagHighDataRate | H::kFlagInventory | H::kFlagOneSlot;  // 0x26
     if (entry.Afi != 0) flags |= H::kFlagAfi;                                            // 0x36
     std::uint8_t responseFlags = 0;
-    const std::int32_t r = Iso15693->Iso15693Inventory(responseFlags, InventoryData, entry.Afi, flags);
+    const std::int32_t r = Seen(Iso15693->Iso15693Inventory(responseFlags, InventoryData, entry.Afi, flags));
     if (r != 0 || responseFlags != 0) {
-        IsoPresent = false;
+        // An inventory lost on the line says nothing about the card: it may still lie there.
+        if (LinkFaultOf(r) == LinkFault::None) IsoPresent = false;
         return r | CARD_ERROR_FLAG;  // -1 stays -1
     }
 
@@ -45,11 +47,17 @@ std::int32_t CardReadEngine::ReadIso15693Card(CardIdRecord& id, CardDataRecord& 
 
     std::int32_t result = kUidBytes;
     if (entry.Kind & kKindReadData) {
+        const int faultsBefore = LinkFaultsMet;
         result = ReadIso15693Segments(data.Bytes, LastIsoUid, entry);
         data.Length = std::max(result, 0);
+        if (result <= 0 && LinkFaultsMet != faultsBefore) {
+            // Lost on the line: not quiet, so that the next tick reads the card again.
+            IsoPresent = false;
+            return result;
+        }
     }
-    // Quiet also after a failed read: the card answers no inventory until it leaves the field.
-    Iso15693->Iso15693StayQuiet(LastIsoUid);
+    // Quiet also after a read the card refused: it answers no inventory until it leaves the field.
+    Seen(Iso15693->Iso15693StayQuiet(LastIsoUid));
     if (UidNormalOrder == 0) ReverseBytes(id.Bytes, kUidBytes);  // LastIsoUid keeps card order
     return result;
 }
@@ -101,7 +109,7 @@ std::int32_t CardReadEngine::ReadIso15693Segment(std::uint8_t* dest, const std::
     int got = 0;
     while (got < wanted) {
         std::uint8_t reply[H::kBufferSize] = {};
-        if (Iso15693->Iso15693Transceive(reply, request) != 0) return kReadIsoSegmentFailed;
+        if (Seen(Iso15693->Iso15693Transceive(reply, request)) != 0) return kReadIsoSegmentFailed;
         const int length = reply[0];
         if (length < (extra + 1) * bs + s + 2 || reply[1] != 0) return kReadIsoSegmentFailed;
         // Reply: length, response flags, security byte when s, then the blocks.

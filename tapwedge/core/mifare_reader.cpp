@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "core/card_read_engine.h"
+#include "core/link_faults.h"
 #include "core/text_format.h"
 
 namespace tapwedge {
@@ -47,9 +48,10 @@ std::int32_t CardReadEngine::ReadMifareCard(CardIdRecord& id, CardDataRecord& da
 
     TwMifCard card{};
     card.UidSize = 0;
-    const std::int32_t r = MifFindCard(&card, 0);
+    const std::int32_t r = Seen(MifFindCard(&card, 0));
     if (r != TW_OK) {
-        MifarePresent = false;
+        // A search lost on the line says nothing about the card: it may still lie there.
+        if (LinkFaultOf(r) == LinkFault::None) MifarePresent = false;
         return r | CARD_ERROR_FLAG;
     }
 
@@ -67,34 +69,47 @@ std::int32_t CardReadEngine::ReadMifareCard(CardIdRecord& id, CardDataRecord& da
     std::memcpy(id.Bytes, uid, static_cast<std::size_t>(n));
     id.Length = n;
 
-    // From here on the card stays taken as present whatever happens: it is not read again
-    // until a search finds no card.
+    // From here on the card stays taken as present when the card or the reader refuses (a UID
+    // of another size, a key that does not fit, a block it will not give): it is not read again
+    // until a search finds no card. A read lost on the line is tried again on the next tick.
     static constexpr std::int32_t kExpectedBytes[4] = {4, 4, 7, 10};
     const int sizeClass = (entry.Kind & kKindMifareUidSize) >> 1;
     if (sizeClass != 0 && kExpectedBytes[sizeClass] != n) {
-        TwTurnOff();
+        Seen(TwTurnOff());
         return 0;
     }
 
     const std::uint8_t keyType = static_cast<std::uint8_t>((entry.Kind & kKindMifareKeyType) >> 4);
-    if (keyType != kNoAuthentication && MifCardAuthentication(keyType, 0, entry.Block[0]) != TW_OK) {
-        TwTurnOff();
-        return 0;
+    if (keyType != kNoAuthentication) {
+        const std::int32_t auth = Seen(MifCardAuthentication(keyType, 0, entry.Block[0]));
+        if (auth != TW_OK) {
+            if (LinkFaultOf(auth) != LinkFault::None) MifarePresent = false;
+            Seen(TwTurnOff());
+            return 0;
+        }
     }
 
+    const int faultsBefore = LinkFaultsMet;
     std::int32_t d = 0;
     switch (entry.Kind & (kKindReadData | kKindMifarePages)) {
     case kKindReadData:
         d = ReadMifareBlocks(data.Bytes, keyType != kNoAuthentication, entry);
         data.Length = std::max(d, 0);
-        MifHalt();
+        if (d <= 0 && LinkFaultsMet != faultsBefore) {
+            // Not halted: the field goes off instead, which wakes the card for the next tick.
+            MifarePresent = false;
+            Seen(TwTurnOff());
+            return d;
+        }
+        Seen(MifHalt());
         return d;
     case kKindReadData | kKindMifarePages:  // SLE55R: no halt
         d = ReadMifarePages(data.Bytes, entry);
         data.Length = std::max(d, 0);
+        if (d <= 0 && LinkFaultsMet != faultsBefore) MifarePresent = false;
         return d;
     default:  // ID only
-        MifHalt();
+        Seen(MifHalt());
         return n;
     }
 }
@@ -107,10 +122,10 @@ std::int32_t CardReadEngine::ReadMifareBlocks(std::uint8_t* dest, bool authentic
         if (authenticated) {
             if (IsSectorTrailer(b)) return kReadTrailerRefused;  // keys are never read out
             // Key A, key number 0 whatever the entry's key type; a failure shows in the read.
-            if (j == 1 && InDifferentSectors(entry.Block[0], b)) MifCardAuthentication(kKeyA, 0, b);
+            if (j == 1 && InDifferentSectors(entry.Block[0], b)) Seen(MifCardAuthentication(kKeyA, 0, b));
         }
         std::uint8_t block[kMifareBlockSize] = {};
-        const std::int32_t r = MifRead(b, block);
+        const std::int32_t r = Seen(MifRead(b, block));
         if (r != TW_OK) return r | CARD_ERROR_FLAG;
         // A segment reaching past the block yields the bytes inside it.
         const int count = std::min<int>(entry.Length[j], kMifareBlockSize - entry.Start[j]);
@@ -125,7 +140,7 @@ std::int32_t CardReadEngine::ReadMifarePages(std::uint8_t* dest, const DecodedEn
     for (int j = 0; j < 2 && entry.Length[j] != 0; ++j) {
         const std::uint8_t request[3] = {3, kPageReadCommand, entry.Block[j]};
         std::uint8_t reply[256] = {};
-        const std::int32_t r = TwThruCommand(reply, request);
+        const std::int32_t r = Seen(TwThruCommand(reply, request));
         if (r != TW_OK) return r | CARD_ERROR_FLAG;
         if (entry.Start[j] + entry.Length[j] + kPageReplyData > reply[0]) return CARD_ERROR_FLAG;
         std::memcpy(dest + total, reply + kPageReplyData + entry.Start[j], entry.Length[j]);

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "core/link_faults.h"
 #include "tagwire/tagwire.h"
 
 namespace tapwedge {
@@ -31,21 +32,11 @@ std::int32_t ReaderTypeFromVersion(const char* text, std::size_t size) {
 }
 
 bool IsRecoverableError(std::int32_t code) {
-    switch (code) {
-    case TW_ERR_TIMEOUT:
-    case TW_ERR_SHORT_REPLY: {
+    if (code == TW_ERR_TIMEOUT || code == TW_ERR_SHORT_REPLY) {
         std::uint8_t reply[8];
         return TwAttention(reply) == TW_OK;
     }
-    case TW_ERR_NOT_AUTHENTICATED:
-    case TW_ERR_PLAIN_REPLY:
-    case TW_ERR_MAC:
-    case TW_ERR_SEQUENCE:
-    case TW_ERR_READER_REJECTED:
-        return false;
-    default:
-        return true;
-    }
+    return code != TW_ERR_READER_REJECTED && LinkFaultOf(code) != LinkFault::Session;
 }
 
 }  // namespace tapwedge

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "program_run.h"
+#include "standard_outputs.h"
 
 namespace {
 
@@ -35,9 +36,8 @@ struct Settings {
     int taps = 500;
 };
 
-// Typed text of the standard cards (see end_to_end_test.cpp).
-const std::string kFelicaText = "012E4C0011223344\tF100F101F102F103\r";
-const std::string kMifareText = "04A1B2C3\tB401B403B405\rB509B50B\r";
+const std::string kFelicaText = e2e::kStandardOutputs[e2e::kFelicaOutput].typed;
+const std::string kMifareText = e2e::kStandardOutputs[e2e::kMifareOutput].typed;
 
 std::int64_t PresentedAt(const std::string& reply) {
     const std::size_t at = reply.find("at=");

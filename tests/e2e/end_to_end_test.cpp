@@ -8,22 +8,10 @@
 #include <thread>
 
 #include "program_run.h"
+#include "standard_outputs.h"
 
 namespace e2e {
 namespace {
-
-struct CardOutput {
-    const char* card;
-    const char* typed;  // ID, TAB, area 1, RETURN, area 2 (when there is one), RETURN
-    const char* line;   // the CSV line: ID, area 1, area 2
-};
-
-// The standard cards as make-card-set's settings and card entries output them.
-const CardOutput kCards[] = {
-    {"felica", "012E4C0011223344\tF100F101F102F103\r", "012E4C0011223344,F100F101F102F103,\n"},
-    {"mifare", "04A1B2C3\tB401B403B405\rB509B50B\r", "04A1B2C3,B401B403B405,B509B50B\n"},
-    {"iso15693", "11223344556604E0\t0B0CC20A0B0C\r", "11223344556604E0,0B0CC20A0B0C,\n"},
-};
 
 constexpr int kOutputWaitMs = 10000;
 constexpr int kQuietMs = 1000;  // ten polls at 100 ms
@@ -50,7 +38,7 @@ TEST_P(EndToEnd, EachCardIsTypedAndLoggedOnceWhileItStaysAndAgainWhenItComesBack
     ASSERT_TRUE(run.WaitReady(30000)) << "the program never authenticated: " << run.ProgramErrors();
 
     std::string lines;
-    for (const CardOutput& c : kCards) {
+    for (const CardOutput& c : kStandardOutputs) {
         SCOPED_TRACE(c.card);
         const std::string typed = c.typed;
         for (int round = 0; round < 2; ++round) {

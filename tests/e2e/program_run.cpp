@@ -123,6 +123,7 @@ bool ProgramRun::StartProgram() {
     setup.com_port = options_.link == Link::Com ? options_.com_port : 0;
     setup.iso15693 = true;
     setup.csv_file = "log.csv";
+    setup.mutual_authentication = options_.mutual_authentication;
     if (const std::string error = rig::WriteProgramFiles(folder, setup); !error.empty()) {
         error_ = error;
         return false;
@@ -247,6 +248,19 @@ std::string ProgramRun::CsvText() const {
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+std::string ProgramRun::NewCsvText() {
+    std::ifstream in(tmp_ / "program/log.csv", std::ios::binary);
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    if (!in || size <= csv_read_) return "";
+    std::string text(static_cast<std::size_t>(size - csv_read_), '\0');
+    in.seekg(csv_read_);
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<std::size_t>(in.gcount()));
+    csv_read_ += static_cast<std::streamoff>(text.size());
+    return text;
 }
 
 std::string ProgramRun::DisplayName() const { return display_ ? display_->Name() : ""; }

@@ -29,6 +29,8 @@ struct RunOptions {
     int com_port = 5;
     int reply_latency_ms = 0;  // the simulated reader's own reply time
     const char* screen = "320x240x24";  // Xvfb's screen: room for the program's dialogs, or not
+    // Mutual authentication with the encrypted channel instead of the password.
+    bool mutual_authentication = false;
 };
 
 // One key press the recorder saw: when (CLOCK_MONOTONIC ns) and its characters.
@@ -60,6 +62,8 @@ public:
     std::string Typed(std::size_t chars, int timeoutMs);
 
     std::string CsvText() const;
+    // What was appended to the CSV file since the last call.
+    std::string NewCsvText();
     std::string DisplayName() const;
     // The program's folder: its copy of the program, Wedgetap.ini, Card.set and the CSV file.
     std::string ProgramFolder() const { return tmp_ / "program"; }
@@ -96,6 +100,7 @@ private:
     rig::ChildProcess::Options program_options_;
     std::string recorded_;  // recorder output not yet split into lines
     int recorder_focus_changes_ = 0;
+    std::streamoff csv_read_ = 0;  // bytes of the CSV file NewCsvText has returned
 };
 
 }  // namespace e2e

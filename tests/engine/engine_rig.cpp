@@ -42,6 +42,10 @@ Bytes Slice(const std::vector<Bytes>& blocks, std::size_t first, std::size_t sta
 void EngineTest::SetUp() {
     CardTest::SetUp();
     if (HasFatalFailure()) return;
+    Authenticate();
+}
+
+void EngineTest::Authenticate() {
     const TwAuthKeys keys = AuthKeysOf(sim());
     ASSERT_EQ(TwAuthentication(&keys, auth_mode_), TW_OK);
     ASSERT_EQ(sim().Session().encrypted, auth_mode_ == 0);

@@ -48,6 +48,8 @@ protected:
     // commands), 0 encrypted.
     explicit EngineTest(std::int32_t authMode = 1) : auth_mode_(authMode) {}
     void SetUp() override;
+    // The reader authentication of SetUp, as the polling loop makes it again on reconnecting.
+    void Authenticate();
 
     // Decodes the entries into the engine, as the main form does after reading a file.
     void Decode(std::initializer_list<EntrySpec> entries, std::uint8_t uidOrder = 1,

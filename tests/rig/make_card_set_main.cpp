@@ -2,7 +2,7 @@
 // standard cards (see program_files.h).
 //
 //   make-card-set --folder DIR [--com N | --usb] [--cards felica,mifare,iso15693]
-//                 [--csv FILE] [--keys ID,KAR,KBR,KCR] [--wait MS]
+//                 [--csv FILE] [--keys ID,KAR,KBR,KCR] [--wait MS] [--mutual]
 #include <cstring>
 #include <iostream>
 #include <sstream>
@@ -15,8 +15,9 @@ namespace {
 
 int Usage() {
     std::cerr << "usage: make-card-set --folder DIR [--com N | --usb] [--cards felica,mifare,iso15693]\n"
-                 "                     [--csv FILE] [--keys ID,KAR,KBR,KCR] [--wait MS]\n"
-                 "Cards default to felica,mifare; the reader to USB; keys to the program's own.\n";
+                 "                     [--csv FILE] [--keys ID,KAR,KBR,KCR] [--wait MS] [--mutual]\n"
+                 "Cards default to felica,mifare; the reader to USB; keys to the program's own;\n"
+                 "authentication to the password (--mutual: mutual, with the encrypted channel).\n";
     return 2;
 }
 
@@ -40,6 +41,10 @@ int main(int argc, char** argv) {
         const std::string option = argv[i];
         if (option == "--usb") {
             setup.com_port = 0;
+            continue;
+        }
+        if (option == "--mutual") {
+            setup.mutual_authentication = true;
             continue;
         }
         if (i + 1 >= argc) return Usage();

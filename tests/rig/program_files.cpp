@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include "core/param_file_cipher.h"
+#include "core/profile_file.h"
 #include "core/program_folder.h"
 #include "core/settings_io.h"
 #include "standard_card_places.h"
@@ -62,7 +63,7 @@ std::string WriteProgramFiles(const std::string& folderText, const ProgramSetup&
 
     tapwedge::AppSettings settings = tapwedge::AppSettings::Defaults(folder);
     settings.CommSettings.ComPort = static_cast<std::uint8_t>(setup.com_port);
-    settings.CommSettings.AuthMethod = 1;
+    settings.CommSettings.AuthMethod = setup.mutual_authentication ? 0 : 1;
     settings.OutputItems[0] = {0, 1, 0};  // ID, then TAB
     settings.OutputItems[1] = {0, 1, 1};  // area 1, then RETURN
     settings.OutputItems[2] = {0, 1, 1};  // area 2, then RETURN
@@ -80,6 +81,12 @@ std::string WriteProgramFiles(const std::string& folderText, const ProgramSetup&
     unlink(ini.c_str());  // a fresh file: every key is written
     tapwedge::SaveSettings(settings, tapwedge::kSaveOutputSettings | tapwedge::kSaveCommunication,
                            tapwedge::kIniFileName, folder);
+    if (setup.mutual_authentication) {
+        // The program never writes [EXT]; only with it does the dialog offer mutual authentication.
+        tapwedge::ProfileFile profile = tapwedge::ProfileFile::Load(ini);
+        profile.Write("EXT", "TWOWAYAUTHENTICATION", "ON");
+        if (!profile.Save(ini)) return "cannot write " + ini;
+    }
 
     // The program must read back what was meant.
     tapwedge::AppSettings loaded = tapwedge::AppSettings::Defaults(folder);
@@ -88,7 +95,9 @@ std::string WriteProgramFiles(const std::string& folderText, const ProgramSetup&
                       loaded.CardFileName == settings.CardFileName &&
                       loaded.OutputOptions.FileOutput == settings.OutputOptions.FileOutput &&
                       loaded.OutputOptions.CsvFolder == folder && loaded.OutputItems[0].Enabled == 1 &&
-                      loaded.OutputItems[2].Separator == 1 && loaded.OutputOptions.UidNormalOrder == 1;
+                      loaded.OutputItems[2].Separator == 1 && loaded.OutputOptions.UidNormalOrder == 1 &&
+                      loaded.CommSettings.AuthMethod == settings.CommSettings.AuthMethod &&
+                      (loaded.CommDialogMode == 0) == setup.mutual_authentication;
     if (!same) return "cannot write " + ini + " so that it reads back";
     return "";
 }

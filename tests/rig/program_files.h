@@ -6,7 +6,8 @@
 // The card entries read the standard cards (standard_cards.h) in hexadecimal: entry 0 FeliCa,
 // entry 1 Mifare (key A), entry 2 ISO15693, each only when chosen. The settings type the ID with
 // TAB after it, then area 1 and area 2 each with RETURN after it; UIDs in the order the card
-// delivers them; no beep; and append every read to the CSV file when one is named.
+// delivers them; no beep; and append every read to the CSV file when one is named. The reader is
+// authenticated by password, or mutually with the encrypted channel when asked.
 #include <optional>
 #include <string>
 
@@ -22,6 +23,9 @@ struct ProgramSetup {
     std::string csv_file;  // "" = no CSV output; else a name in the program folder
     std::optional<TwAuthKeys> reader_keys;  // stored in Card.set; none = the program's defaults
     int wait_time_ms = 0;
+    // Mutual authentication, which the program always asks for with the encrypted channel, and
+    // the communication dialog that offers it; else password authentication (plain channel).
+    bool mutual_authentication = false;
 };
 
 // The card-parameter image of the setup.

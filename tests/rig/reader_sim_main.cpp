@@ -23,6 +23,7 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -203,14 +204,19 @@ int main(int argc, char** argv) {
     if (!latency.empty() && !runOrFail("latency " + latency)) return 1;
     if (!demo.empty() && !(runOrFail("add standard") && runOrFail("demo " + demo))) return 1;
 
+    // Commands come from standard input and from the socket's thread: one at a time, since the
+    // port (plug, unplug, its description) is not shared otherwise.
+    std::mutex consoleMu;
+    auto run = [&](const std::string& line) {
+        std::lock_guard lock(consoleMu);
+        return console.Run(line);
+    };
     // Described before the control socket can change the port.
     const std::string ready = "ready " + port.Describe();
     std::unique_ptr<rig::ControlServer> server;
     if (!control.empty()) {
         try {
-            server = std::make_unique<rig::ControlServer>(control, [&](const std::string& line) {
-                return console.Run(line);
-            });
+            server = std::make_unique<rig::ControlServer>(control, run);
         } catch (const std::exception& e) {
             std::cerr << "reader-sim: " << e.what() << "\n";
             return 1;
@@ -237,7 +243,7 @@ int main(int argc, char** argv) {
             }
             pending.append(chunk, static_cast<std::size_t>(n));
             for (std::size_t end; (end = pending.find('\n')) != std::string::npos;) {
-                const std::string reply = console.Run(pending.substr(0, end));
+                const std::string reply = run(pending.substr(0, end));
                 pending.erase(0, end + 1);
                 if (!reply.empty()) std::cout << reply << std::endl;
             }

@@ -141,6 +141,47 @@ TEST_F(ReaderSimFrontEnd, TheCardSetOfMakeCardSetReadsTheStandardCardsOverTheCom
     EXPECT_FALSE(platform::SerialPortExists(kCom));
 }
 
+TEST_F(ReaderSimFrontEnd, MutualSettingsGetTheEncryptedChannelWhoseCardCommandsTakeRandomFaults) {
+    const std::string ports = tmp_ / "ports", socket = tmp_ / "sim.sock", folder = tmp_ / "program";
+    rig::ChildProcess sim({RIG_BIN_DIR "/reader-sim", "--com", std::to_string(kCom), "--ports", ports,
+                           "--control", socket});
+    rig::ControlClient control(socket, 10000);
+    ASSERT_TRUE(control.Connected());
+    platform::SetSerialPortFolder(ports);
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    rig::ProgramSetup setup;
+    setup.com_port = kCom;
+    setup.mutual_authentication = true;
+    ASSERT_EQ(rig::WriteProgramFiles(folder, setup), "");
+    tapwedge::AppSettings settings = tapwedge::AppSettings::Defaults(folder + "/");
+    tapwedge::LoadSettings(settings, tapwedge::kIniFileName, folder + "/");
+    EXPECT_EQ(settings.CommSettings.AuthMethod, 0);
+    EXPECT_EQ(settings.CommSettings.CommMode, 0);  // always the encrypted channel
+    EXPECT_EQ(settings.CommDialogMode, 0);         // the dialog offers mutual authentication
+
+    ASSERT_EQ(TwOpen(kCom, settings.CommSettings.Baud), TW_OK);
+    const TwAuthKeys keys = tapwedge::CommSettings::DefaultReaderKeys();
+    ASSERT_EQ(TwAuthentication(&keys, settings.CommSettings.CommMode), TW_OK);
+    EXPECT_NE(Reply(control, "status").find(" authenticated=1 encrypted=1 "), std::string::npos);
+
+    for (const char* wrong : {"fault mac", "fault mac 101", "fault mac -1", "fault mac 1x", "fault loud 1",
+                              "fault seed x", "counts 1"})
+        EXPECT_EQ(Reply(control, wrong).rfind("error", 0), 0u) << wrong;
+    ASSERT_TRUE(Ok(Reply(control, "add standard")));
+    ASSERT_TRUE(Ok(Reply(control, "present felica")));
+    ASSERT_TRUE(Ok(Reply(control, "fault counter 100")));
+    std::uint8_t idm[8], pmm[8];
+    EXPECT_EQ(TwFindCard(0xFFFF, idm, pmm), TW_ERR_SEQUENCE);
+    EXPECT_EQ(TwGetSwitch(idm), TW_OK);  // the reader's own commands keep their seal
+    ASSERT_TRUE(Ok(Reply(control, "fault counter 0")));
+    ASSERT_TRUE(Ok(Reply(control, "fault mac 100")));
+    EXPECT_EQ(TwFindCard(0xFFFF, idm, pmm), TW_ERR_MAC);
+    ASSERT_TRUE(Ok(Reply(control, "fault off")));
+    EXPECT_EQ(Reply(control, "counts"),
+              "ok commands=5 card=2 sealed=2 noreply=0 garbage=0 mac=1 counter=1 authentications=1");
+    EXPECT_EQ(TwClose(), TW_OK);
+}
+
 TEST_F(ReaderSimFrontEnd, AComNumberBoundToAnotherDeviceIsLeftAlone) {
     const std::string ports = tmp_ / "ports";
     ASSERT_EQ(mkdir(ports.c_str(), 0700), 0);

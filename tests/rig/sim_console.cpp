@@ -94,7 +94,8 @@ const char* SimConsole::Help() {
            "add mifare <name> <uid> [<block>:<data> ...] | "
            "add iso15693 <name> <uid> [<block-size> <blocks>] | add standard | "
            "present <name> | remove <name>|all | tap <name> [<ms>] | unplug | plug | "
-           "latency <ms> | version <text> | keys <id> <kar> <kbr> <kcr> | keys default | "
+           "latency <ms> | fault noreply|garbage|mac|counter <percent> | fault off | fault seed <n> | "
+           "counts | version <text> | keys <id> <kar> <kbr> <kcr> | keys default | "
            "demo <seconds> [<name> ...] | demo off | status | list | help | quit";
 }
 
@@ -151,6 +152,8 @@ std::string SimConsole::Run(std::string_view line) {
         sim_.SetVersionText(text);
         return "ok version " + text;
     }
+    if (command == "fault") return Faults(words);
+    if (command == "counts" && n == 1) return CountsText();
     if (command == "keys") return Keys(words);
     if (command == "demo") return Demo(words);
     if (command == "status" && n == 1) return Status();
@@ -289,6 +292,58 @@ std::string SimConsole::Tap(const Words& words) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
     Remove(words[1]);
     return "ok tapped " + words[1];
+}
+
+namespace {
+
+struct FaultName {
+    const char* word;
+    tapwedge::sim::RandomFault kind;
+};
+constexpr FaultName kFaultNames[] = {
+    {"noreply", tapwedge::sim::RandomFault::NoReply},
+    {"garbage", tapwedge::sim::RandomFault::Garbage},
+    {"mac", tapwedge::sim::RandomFault::BadMac},
+    {"counter", tapwedge::sim::RandomFault::WrongCounter},
+};
+
+}  // namespace
+
+std::string SimConsole::Faults(const Words& words) {
+    if (words.size() == 2 && words[1] == "off") {
+        for (const FaultName& f : kFaultNames) sim_.SetRandomFault(f.kind, 0);
+        return "ok fault off";
+    }
+    if (words.size() == 3 && words[1] == "seed") {
+        std::uint64_t seed = 0;
+        const std::string& text = words[2];
+        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), seed);
+        if (ec != std::errc() || end != text.data() + text.size()) return Error("fault seed: a number");
+        sim_.SeedRandomFaults(seed);
+        return "ok fault seed " + text;
+    }
+    if (words.size() == 3) {
+        for (const FaultName& f : kFaultNames) {
+            if (words[1] != f.word) continue;
+            double percent = 0;
+            const std::string& text = words[2];
+            const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), percent);
+            if (ec != std::errc() || end != text.data() + text.size() || !(percent >= 0 && percent <= 100))
+                return Error("fault: percent 0..100");
+            sim_.SetRandomFault(f.kind, percent / 100.0);
+            return "ok fault " + words[1] + " " + text;
+        }
+    }
+    return Error("fault noreply|garbage|mac|counter <percent 0..100> | fault off | fault seed <n>");
+}
+
+std::string SimConsole::CountsText() {
+    const tapwedge::sim::SimCounts c = sim_.Counts();
+    std::string text = "ok commands=" + std::to_string(c.commands) + " card=" + std::to_string(c.card_commands) +
+                       " sealed=" + std::to_string(c.sealed_card_commands);
+    for (const FaultName& f : kFaultNames)
+        text += std::string(" ") + f.word + "=" + std::to_string(c.faults[static_cast<std::size_t>(f.kind)]);
+    return text + " authentications=" + std::to_string(c.authentications);
 }
 
 std::string SimConsole::Keys(const Words& words) {

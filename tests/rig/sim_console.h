@@ -9,9 +9,12 @@
 //   add standard                        the cards "felica", "mifare", "iso15693" of make-card-set
 //   present <name>   remove <name>|all   tap <name> [<ms>]
 //   unplug   plug   latency <ms>   version <text>   keys <id> <kar> <kbr> <kcr> | keys default
+//   fault noreply|garbage|mac|counter <percent>   fault off   fault seed <n>   counts
 //   demo <seconds> [<name> ...] | demo off   status   list   help   quit
 // Bytes are hexadecimal without separators. Cards are defined away from the field; "present"
 // puts one in, "remove" takes it away, "tap" does both with a pause (500 ms by default).
+// "fault" draws faults at random for card commands (mac and counter: sealed ones only); "counts"
+// tells the commands seen, the faults injected and the authentications accepted.
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -74,6 +77,8 @@ private:
     std::string Remove(const std::string& name);
     std::string Tap(const Words& words);
     std::string Keys(const Words& words);
+    std::string Faults(const Words& words);
+    std::string CountsText();
     std::string Demo(const Words& words);
     std::string Status();
     std::string List();

@@ -45,6 +45,7 @@ Response ReaderSim::OnAuthenticate1(const Bytes& command) {
         if (status == 0) {
             session_.authenticated = true;
             session_.encrypted = false;
+            ++counts_.authentications;
         }
         return Response::Of({0x71, status});
     }
@@ -70,6 +71,7 @@ Response ReaderSim::OnAuthenticate2(const Bytes& command) {
         session_.encrypted = (command[18] & 0x01) == 0;
         session_.session_key = *pending_random_;
         session_.last_counter = 0;
+        ++counts_.authentications;
     }
     return Response::Of({0x73, status});
 }

@@ -144,9 +144,18 @@ void ReaderSim::OnCommand(HostFrame& record) {
     const auto now = record.at;
     held_.reset();  // a new command ends whatever the reader still held
     waiting_.reset();
-    const Fault fault = TakeFault(record.data[0]).value_or(Fault{});
-    std::optional<Bytes> reply = Answer(record, fault);
-    Emit(fault, reply, now);
+    const std::uint8_t code = record.data[0];
+    ++counts_.commands;
+    std::optional<Fault> fault = TakeFault(code);
+    if (CardCommandFamilyOf(code) != CardCommandFamily::None) {
+        const bool sealed = session_.encrypted;  // in an encrypted session card commands come sealed
+        ++counts_.card_commands;
+        if (sealed) ++counts_.sealed_card_commands;
+        if (!fault) fault = DrawRandomFault(sealed);
+    }
+    const Fault applied = fault.value_or(Fault{});
+    std::optional<Bytes> reply = Answer(record, applied);
+    Emit(applied, reply, now);
 }
 
 std::optional<Bytes> ReaderSim::ScriptedReply(std::uint8_t code) {
@@ -233,8 +242,29 @@ std::uint8_t ReaderSim::StatusOf(std::uint8_t code) const {
     return it == statuses_.end() ? 0 : it->second;
 }
 
+CardCommandFamily CardCommandFamilyOf(std::uint8_t code) {
+    switch (code) {
+    case 0x00: case 0x02: case 0x04: case 0x06: case 0x08: case 0x0A: case 0x0C: case 0x10: case 0x12:
+    case 0x14: case 0x16: case 0x26: case 0x28:
+        return CardCommandFamily::Felica;
+    case 0xC0: case 0xC2: case 0xC4: case 0xC6: case 0xC8: case 0xCA: case 0xCC: case 0xCE: case 0xD0:
+    case 0xD2: case 0xD6: case 0xD8: case 0xDA:
+        return CardCommandFamily::Mifare;
+    case 0x4C:
+        return CardCommandFamily::Iso15693;
+    default:
+        return CardCommandFamily::None;
+    }
+}
+
 Response ReaderSim::Dispatch(const Bytes& command) {
     const std::uint8_t code = command[1];
+    switch (CardCommandFamilyOf(code)) {
+    case CardCommandFamily::Felica: return OnFelica(command);
+    case CardCommandFamily::Mifare: return OnMifare(command);
+    case CardCommandFamily::Iso15693: return OnIso15693(command);
+    case CardCommandFamily::None: break;
+    }
     switch (code) {
     case 0x70: return OnAuthenticate1(command);
     case 0x72: return OnAuthenticate2(command);
@@ -246,13 +276,6 @@ Response ReaderSim::Dispatch(const Bytes& command) {
     case 0x78: return OnChangeId(command);
     case 0x62: case 0x54: case 0x68: case 0x6A: case 0x6C: case 0xFE: case 0x7A:
         return OnControl(command);
-    case 0x00: case 0x02: case 0x04: case 0x06: case 0x08: case 0x0A: case 0x0C: case 0x10: case 0x12:
-    case 0x14: case 0x16: case 0x26: case 0x28:
-        return OnFelica(command);
-    case 0xC0: case 0xC2: case 0xC4: case 0xC6: case 0xC8: case 0xCA: case 0xCC: case 0xCE: case 0xD0:
-    case 0xD2: case 0xD6: case 0xD8: case 0xDA:
-        return OnMifare(command);
-    case 0x4C: return OnIso15693(command);
     default: return Response::Of({0x7F});  // a command this reader does not know
     }
 }

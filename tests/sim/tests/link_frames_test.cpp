@@ -85,6 +85,41 @@ TEST(SimLink, FaultsApplyOnceAndByCommandCode) {
     EXPECT_EQ(rig.host.Exchange({0x74}), (Bytes{0x75}));
 }
 
+TEST(SimLink, RandomFaultsHitCardCommandsAtTheirRate) {
+    PtyRig rig;
+    const Bytes poll{0x00, 0xFF, 0xFF, 0x00, 0x00, 0x00};  // no card: answered 0x7E
+    rig.sim.SetRandomFault(RandomFault::NoReply, 1.0);
+    EXPECT_EQ(rig.host.Exchange({0x74}), (Bytes{0x75}));  // the reader's own commands pass
+    rig.host.SendCommand(poll);
+    EXPECT_EQ(rig.host.ReadFor(100ms), kAckFrame);
+
+    rig.sim.SetRandomFault(RandomFault::NoReply, 0);
+    rig.sim.SetRandomFault(RandomFault::Garbage, 1.0);
+    rig.sim.SetRandomFault(RandomFault::BadMac, 1.0);  // nothing is sealed: never drawn
+    rig.host.SendCommand(poll);
+    const Bytes noisy = rig.host.ReadFor(100ms);
+    const Bytes reply = BuildFrame({0x7E});
+    ASSERT_GT(noisy.size(), kAckFrame.size() + reply.size());
+    EXPECT_EQ(Bytes(noisy.begin(), noisy.begin() + 6), kAckFrame);
+    EXPECT_EQ(Bytes(noisy.end() - static_cast<std::ptrdiff_t>(reply.size()), noisy.end()), reply);
+
+    // At a rate: the replies lost are the faults counted.
+    rig.sim.SetRandomFault(RandomFault::Garbage, 0);
+    rig.sim.SetRandomFault(RandomFault::NoReply, 0.3);
+    rig.sim.SeedRandomFaults(42);
+    int lost = 0;
+    for (int i = 0; i < 100; ++i) lost += rig.host.Exchange(poll, 60ms).empty() ? 1 : 0;
+    const SimCounts counts = rig.sim.Counts();
+    EXPECT_EQ(counts.faults[static_cast<int>(RandomFault::NoReply)], 1u + lost);
+    EXPECT_EQ(counts.faults[static_cast<int>(RandomFault::Garbage)], 1u);
+    EXPECT_EQ(counts.faults[static_cast<int>(RandomFault::BadMac)], 0u);
+    EXPECT_GT(lost, 15);
+    EXPECT_LT(lost, 45);
+    EXPECT_EQ(counts.commands, 103u);
+    EXPECT_EQ(counts.card_commands, 102u);
+    EXPECT_EQ(counts.sealed_card_commands, 0u);
+}
+
 TEST(SimLink, LateAckAndLateReplyKeepTheirOrder) {
     PtyRig rig;
     rig.sim.InjectFault({.ack_delay_ms = 120, .reply_delay_ms = 250});

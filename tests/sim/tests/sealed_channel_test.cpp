@@ -205,6 +205,35 @@ TEST(SimSealed, FaultsOfTheSealedChannel) {
     EXPECT_FALSE(rig.sim.Session().encrypted);
 }
 
+TEST(SimSealed, RandomSealFaultsHitSealedCardCommandsOnly) {
+    Rig rig;
+    const Bytes poll{0xFF, 0xFF, 0x00, 0x00, 0x00};
+    rig.sim.SetRandomFault(RandomFault::BadMac, 1.0);
+    ASSERT_EQ(rig.host.Authenticate(0x00), (Bytes{0x73, 0x00}));
+    rig.host.SendSealed(0x6C, {});  // a reader command
+    EXPECT_TRUE(rig.host.Read().mac_ok);
+    rig.host.counter = 3;
+    rig.host.SendSealed(0x00, poll);
+    EXPECT_FALSE(rig.host.Read().mac_ok);
+    EXPECT_FALSE(rig.sim.Session().encrypted);
+    EXPECT_EQ(rig.line.Exchange(Join({{0x00}, poll})), (Bytes{0x7E}));  // plain: no seal to break
+
+    rig.sim.SetRandomFault(RandomFault::BadMac, 0);
+    rig.sim.SetRandomFault(RandomFault::WrongCounter, 1.0);
+    ASSERT_EQ(rig.host.Authenticate(0x00), (Bytes{0x73, 0x00}));
+    rig.host.SendSealed(0x00, poll);
+    auto wrong = rig.host.Read();
+    EXPECT_TRUE(wrong.mac_ok);
+    EXPECT_EQ(wrong.counter, 4);
+
+    const SimCounts counts = rig.sim.Counts();
+    EXPECT_EQ(counts.faults[static_cast<int>(RandomFault::BadMac)], 1u);
+    EXPECT_EQ(counts.faults[static_cast<int>(RandomFault::WrongCounter)], 1u);
+    EXPECT_EQ(counts.card_commands, 3u);
+    EXPECT_EQ(counts.sealed_card_commands, 2u);
+    EXPECT_EQ(counts.authentications, 2u);
+}
+
 TEST(SimSealed, AuthenticationOutcomes) {
     Rig rig;
     // Plain mode (mode bit 0) authenticates without sealing.

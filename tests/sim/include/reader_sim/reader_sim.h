@@ -21,6 +21,9 @@
 //     sim.WaitForFrames(1, 1s);  auto frames = sim.Frames();
 //     frames[0].bytes == Bytes{0x00,0x00,0xFF,0x01,0xFF,0x74,0x8C,0x00};
 //     frames[0].command  // [L][code][parameters], opened when it came sealed
+//   Random faults on card commands, for long runs (a scripted fault goes first):
+//     sim.SetRandomFault(RandomFault::NoReply, 0.01);  sim.SeedRandomFaults(7);
+//     sim.Counts().faults[int(RandomFault::BadMac)]     // how many were injected
 //   Unplug: usb.Unplug() / pty.Unplug().
 //   The reader: SetReaderKeys (ID and keys the host must know), SetMutualAuthStatus(16),
 //   SetPasswordDisabled(true), SetCommandStatus(0x68, 3), SetVersionText("TQ5862"),
@@ -36,6 +39,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <random>
 #include <condition_variable>
 #include <optional>
 #include <variant>
@@ -76,6 +80,24 @@ struct Fault {
     Bytes reply_append{};
 };
 
+// Faults drawn at random for each card command (FeliCa, Mifare and ISO15693 commands), each kind
+// with its own probability; bad MAC and wrong counter only for sealed commands.
+enum class RandomFault { NoReply, Garbage, BadMac, WrongCounter };
+inline constexpr std::size_t kRandomFaultKinds = 4;
+
+// What the reader has seen and done since it was made.
+struct SimCounts {
+    std::uint64_t commands = 0;              // command frames
+    std::uint64_t card_commands = 0;         // of them card commands
+    std::uint64_t sealed_card_commands = 0;  // of them sealed
+    std::uint64_t faults[kRandomFaultKinds] = {};  // random faults injected, by RandomFault
+    std::uint64_t authentications = 0;       // accepted password or mutual authentications
+};
+
+// The card family a command code addresses; None for the reader's own commands.
+enum class CardCommandFamily { None, Felica, Mifare, Iso15693 };
+CardCommandFamily CardCommandFamilyOf(std::uint8_t code);
+
 // One frame the host sent, as recorded.
 struct HostFrame {
     using Kind = ParsedHostFrame::Kind;
@@ -113,6 +135,10 @@ public:
     void ClearFaults();
     // Delay of every reply (not of the ACK), as a slow reader; 0 by default.
     void SetReplyLatency(std::chrono::milliseconds latency);
+    // Probability 0..1 of a random fault of that kind per card command; 0 by default.
+    void SetRandomFault(RandomFault kind, double probability);
+    void SeedRandomFaults(std::uint64_t seed);
+    SimCounts Counts() const;
 
     // --- the reader ---
     void SetReaderKeys(const ReaderKeys& keys);
@@ -257,6 +283,7 @@ private:
     Bytes Iso15693Request(const Bytes& frame);
     void Emit(const Fault& fault, const std::optional<Bytes>& reply, Clock::time_point now);
     std::optional<Fault> TakeFault(std::uint8_t code);
+    std::optional<Fault> DrawRandomFault(bool sealed);  // random_faults.cpp
 
     mutable std::mutex mu_;
     mutable std::condition_variable frames_cv_;
@@ -267,6 +294,9 @@ private:
     std::map<std::uint8_t, Bytes> set_replies_;
     std::deque<Fault> faults_;
     std::chrono::milliseconds latency_{0};
+    double random_faults_[kRandomFaultKinds] = {};
+    std::mt19937_64 random_{std::random_device{}()};
+    SimCounts counts_;
     std::optional<Held> held_;
     std::optional<WaitingCommand> waiting_;
 
