@@ -69,11 +69,10 @@ TForm1::TForm1(const std::string& programFolder, platform::KeyInjector* injector
 TForm1::~TForm1() = default;
 
 void TForm1::ApplyDefaults() {
+    // The settings' defaults include PollingStopped 0 and the unset card key ID.
     Settings = AppSettings::Defaults(ProgramFolder);
     ReaderState = kReaderClosed;
-    Settings.PollingStopped = 0;
     PollBusy = 0;
-    Settings.CardKeyId = CardReadEngine::kUnsetKeyId;
 }
 
 void TForm1::ReadCardParameters() {

@@ -128,13 +128,11 @@ std::string SimConsole::Run(std::string_view line) {
     if (command == "remove" && n == 2) return Remove(words[1]);
     if (command == "tap" && (n == 2 || n == 3)) return Tap(words);
     if (command == "unplug" && n == 1) {
-        std::lock_guard portLock(port_mu_);
         if (!port_.Plugged()) return Error("already unplugged");
         port_.Unplug();
         return "ok unplugged";
     }
     if (command == "plug" && n == 1) {
-        std::lock_guard portLock(port_mu_);
         if (port_.Plugged()) return Error("already plugged");
         port_.Plug();
         return "ok " + port_.Describe();
@@ -421,7 +419,6 @@ std::string SimConsole::Status() {
     }
     std::string port;
     {
-        std::lock_guard portLock(port_mu_);
         port = port_.Plugged() ? port_.Describe() : "unplugged";
     }
     return "ok port=" + port +

@@ -88,7 +88,6 @@ private:
 
     tapwedge::sim::ReaderSim& sim_;
     SimPort& port_;
-    std::mutex port_mu_;  // port_: commands come from stdin and from the control socket
     std::function<void()> on_quit_;
 
     std::mutex mu_;  // cards_
