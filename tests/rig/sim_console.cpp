@@ -417,11 +417,7 @@ std::string SimConsole::Status() {
         for (const auto& [name, card] : cards_)
             if (card.in_field) field += (field.empty() ? "" : ",") + name;
     }
-    std::string port;
-    {
-        port = port_.Plugged() ? port_.Describe() : "unplugged";
-    }
-    return "ok port=" + port +
+    return "ok port=" + std::string(port_.Plugged() ? port_.Describe() : "unplugged") +
            " authenticated=" + (session.authenticated ? "1" : "0") +
            " encrypted=" + (session.encrypted ? "1" : "0") + " field=" + (field.empty() ? "-" : field);
 }
