@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -112,7 +113,8 @@ TEST(ProgramProcess, ASecondCopyIsRefusedWithAMessageWhileTheFirstRuns) {
     ASSERT_GT(first, 0);
     ASSERT_TRUE(copy.WaitLocked(10s));
 
-    const pid_t second = copy.Start(display.Name());
+    const std::string errors = copy.folder.File("second.err");
+    const pid_t second = copy.Start(display.Name(), errors);
     ASSERT_GT(second, 0);
     // The message box of the second copy: answer it with Return.
     const std::string answer = "DISPLAY=" + display.Name() +
@@ -124,6 +126,10 @@ TEST(ProgramProcess, ASecondCopyIsRefusedWithAMessageWhileTheFirstRuns) {
     delete answering;
     EXPECT_EQ(status, 255);
     EXPECT_TRUE(Running(first));
+    // Also said on the terminal, for whoever started it there.
+    std::ifstream in(errors);
+    const std::string said{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    EXPECT_NE(said.find("tapwedge: すでに起動されています。"), std::string::npos) << said;
 
     kill(first, SIGTERM);
     EXPECT_EQ(WaitExit(first, 10s), 0);
