@@ -11,7 +11,6 @@
 #include "app/tasktray_icon.h"
 #include "app/ui_hooks.h"
 #include "app/view_form.h"
-#include "core/csv_output.h"
 #include "core/keystroke_output.h"
 #include "core/reader_status.h"
 #include "core/text_format.h"
@@ -117,7 +116,7 @@ void TForm1::ReadAndOutput() {
         CardData.Length = FormatData(Engine, CardData, CardData.Length);
         CardID.Length = FormatId(Engine, CardID, CardID.Length);
         if (options.KeyboardOutput) TypeOutputItems({items, options, injector_}, CardID, CardData);
-        if (options.FileOutput && !closing_) AppendCsvLine(items, options, CardID, CardData);
+        if (options.FileOutput && !closing_) WriteCsvLine();
         return;
     }
     if (n < 0) {

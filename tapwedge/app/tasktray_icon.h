@@ -31,6 +31,10 @@ public:
     void Configure(QWidget* form, const QIcon* icon, QMenu* left, QMenu* right);
     // Adds, modifies or deletes the icon; true when the desktop has a tray that took it.
     bool NotifyIcon(int operation, const QString& tip);
+    // A further line of the tip, shown below the tip of NotifyIcon until it is set empty.
+    void SetTipNote(const QString& note);
+    // A warning message beside the icon (the desktop's notification, or Qt's balloon).
+    void ShowTrayMessage(const QString& title, const QString& text);
 
     QString Title = QStringLiteral("Tasktray");
     QWidget* OwnerForm = nullptr;
@@ -38,6 +42,9 @@ public:
     QMenu* RightMenu = nullptr;
     MouseUpHandler OnMouseUp;
     QIcon Icon;
+    // The messages shown so far and the last one's text.
+    int MessagesShown = 0;
+    QString LastMessage;
 
     // The icon as the desktop sees it.
     QSystemTrayIcon& TrayIcon() { return tray_; }
@@ -45,8 +52,11 @@ public:
 private:
     void OnActivated(QSystemTrayIcon::ActivationReason reason);
     void ButtonUp(std::uint8_t button, QMenu* menu);
+    void ShowTip();
 
     QSystemTrayIcon tray_;
+    QString tip_;
+    QString tipNote_;
 };
 
 }  // namespace tapwedge::app
