@@ -77,13 +77,15 @@ protected:
 TEST_F(FirstRun, AFreshBuildTypesAFelicaIdmWithTheDefaultsOfItsShareFolder) {
     const std::string bin = fs::path(ProgramPath()).parent_path();
     const auto binBefore = std::distance(fs::directory_iterator(bin), fs::directory_iterator());
-    // Without any Wedgetap.ini the reader is on COM 1.
+    // The default Wedgetap.ini leaves the reader on COM 1.
     ProgramRun run(AsNewUser(ProgramPath(), 1));
     ASSERT_EQ(run.Error(), "");
     const std::string settings = run.SettingsFolder();
     struct stat made{};
     ASSERT_EQ(stat(settings.c_str(), &made), 0);
-    if (geteuid() == 0) EXPECT_EQ(made.st_uid, kNobody) << "made by the program, as the user";
+    if (geteuid() == 0) {
+        EXPECT_EQ(made.st_uid, kNobody) << "made by the program, as the user";
+    }
     EXPECT_EQ(ReadFile(settings + "/Card.set"), ReadFile(TAPWEDGE_SHARE_DIR "/Card.set"));
     EXPECT_EQ(ReadFile(settings + "/Wedgetap.ini"), ReadFile(TAPWEDGE_SHARE_DIR "/Wedgetap.ini"));
     ASSERT_TRUE(run.WaitReady(30000)) << "never authenticated: " << run.ProgramErrors();
@@ -166,6 +168,7 @@ TEST_F(FirstRun, AnInstallationIsSeededFromItsPresetAndTypesAFelicaIdm) {
 
 TEST(DebianPackage, HoldsTheInstallationAndDependsOnQtWidgetsAndXTest) {
     rig::TempFolder tmp("tapwedge-package");
+    // As in the build folder; its preinstall step finds the build done.
     ASSERT_EQ(RunToEnd({CPACK_COMMAND_PATH, "-G", "DEB", "--config", TAPWEDGE_BUILD_DIR "/CPackConfig.cmake",
                         "-B", tmp.Path()},
                        tmp / "cpack.log", 110000),
