@@ -7,6 +7,9 @@
 #   P/share/applications/tapwedge.desktop  the menu entry; its icon under P/share/icons
 #   P/share/tapwedge/autostart/tapwedge.desktop  to copy into ~/.config/autostart
 # The share/ files are installed by tapwedge/share/CMakeLists.txt.
+# Installing and packing take what the build made; they never start a build themselves.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
+
 set(TAPWEDGE_LIBRARIES platform usbline comline tagwire)
 set_target_properties(tapwedge PROPERTIES INSTALL_RPATH "$ORIGIN/../lib/tapwedge")
 set_target_properties(${TAPWEDGE_LIBRARIES} PROPERTIES INSTALL_RPATH "$ORIGIN")

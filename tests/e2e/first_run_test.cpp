@@ -168,7 +168,7 @@ TEST_F(FirstRun, AnInstallationIsSeededFromItsPresetAndTypesAFelicaIdm) {
 
 TEST(DebianPackage, HoldsTheInstallationAndDependsOnQtWidgetsAndXTest) {
     rig::TempFolder tmp("tapwedge-package");
-    // As in the build folder; its preinstall step finds the build done.
+    // As in the build folder.
     ASSERT_EQ(RunToEnd({CPACK_COMMAND_PATH, "-G", "DEB", "--config", TAPWEDGE_BUILD_DIR "/CPackConfig.cmake",
                         "-B", tmp.Path()},
                        tmp / "cpack.log", 110000),
