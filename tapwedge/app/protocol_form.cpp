@@ -15,6 +15,7 @@
 
 #include "app/edit_event_filters.h"
 #include "app/fonts.h"
+#include "app/title_bar_only.h"
 #include "app/ui_hooks.h"
 #include "core/comm_form_values.h"
 #include "core/hex_text.h"
@@ -96,8 +97,8 @@ int TProtocol::Execute(CommSettings& settings) {
 }
 
 TProtocolForm::TProtocolForm(TProtocol& protocol, QWidget* owner)
-    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      protocol_(protocol) {
+    : QDialog(owner), protocol_(protocol) {
+    ShowTitleBarOnly(this);
     setObjectName("ProtocolForm");
     setWindowTitle("Parameter Set Form");
     setFixedSize(324, 394);
