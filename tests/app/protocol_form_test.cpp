@@ -43,6 +43,11 @@ struct Dialog {
     QGroupBox* Group(const char* name) const { return Get<QGroupBox>(name); }
     QLineEdit* Edit(const char* name) const { return Get<QLineEdit>(name); }
     QComboBox* Port() const { return Get<QComboBox>("ComPortCBox"); }
+    // The text of a field: a key edit itself, or the edit of the port box.
+    QLineEdit* TextOf(QWidget* field) const {
+        auto* edit = qobject_cast<QLineEdit*>(field);
+        return edit != nullptr ? edit : qobject_cast<QComboBox*>(field)->lineEdit();
+    }
     QComboBox* Speed() const { return Get<QComboBox>("BaudRateCBox"); }
     void Ok() const { Get<QPushButton>("OKButton")->click(); }
     void Cancel() const { Get<QPushButton>("CancelButton")->click(); }
@@ -412,10 +417,9 @@ TEST_F(ProtocolDialog, FieldsTakeOnlyTheirCharacters) {
         for (const Case& c : cases) {
             SCOPED_TRACE(std::string(c.field) + " " + c.typed.toStdString());
             // The port box gets its keys as the combo box, which hands them to its edit.
-            QWidget* target = d.form->findChild<QWidget*>(c.field);
+            QWidget* target = d.Get<QWidget>(c.field);
             ASSERT_NE(target, nullptr);
-            QLineEdit* edit = qobject_cast<QLineEdit*>(target);
-            if (!edit) edit = qobject_cast<QComboBox*>(target)->lineEdit();
+            QLineEdit* edit = d.TextOf(target);
             edit->clear();
             for (const QChar ch : c.typed) {
                 QTest::sendKeyEvent(QTest::Click, target, Qt::Key_unknown, QString(ch),
@@ -451,10 +455,9 @@ TEST_F(ProtocolDialog, PastedTextPassesTheFieldsKeyFilters) {
         RunDialog(protocol, settings, [&](Dialog& d) {
             for (const Case& c : cases) {
                 SCOPED_TRACE(std::string(c.field) + " " + c.pasted.toStdString());
-                QWidget* target = d.form->findChild<QWidget*>(c.field);
+                QWidget* target = d.Get<QWidget>(c.field);
                 ASSERT_NE(target, nullptr);
-                QLineEdit* edit = qobject_cast<QLineEdit*>(target);
-                if (!edit) edit = qobject_cast<QComboBox*>(target)->lineEdit();
+                QLineEdit* edit = d.TextOf(target);
                 tapwedge_test::Paste(edit, c.pasted, way);
                 EXPECT_EQ(edit->text(), QString(c.text));
             }
