@@ -455,9 +455,7 @@ TEST_F(ProtocolDialog, PastedTextPassesTheFieldsKeyFilters) {
         RunDialog(protocol, settings, [&](Dialog& d) {
             for (const Case& c : cases) {
                 SCOPED_TRACE(std::string(c.field) + " " + c.pasted.toStdString());
-                QWidget* target = d.Get<QWidget>(c.field);
-                ASSERT_NE(target, nullptr);
-                QLineEdit* edit = d.TextOf(target);
+                QLineEdit* edit = d.TextOf(d.Get<QWidget>(c.field));
                 tapwedge_test::Paste(edit, c.pasted, way);
                 EXPECT_EQ(edit->text(), QString(c.text));
             }
