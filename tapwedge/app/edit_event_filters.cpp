@@ -1,11 +1,19 @@
 #include "app/edit_event_filters.h"
 
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QFocusEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
 
+#include <algorithm>
 #include <utility>
+
+#include "core/key_filters.h"
 
 namespace tapwedge::app {
 namespace {
@@ -39,6 +47,84 @@ private:
     bool forwarding_ = false;
 };
 
+class PasteFilter : public QObject {
+public:
+    PasteFilter(QLineEdit* edit, KeyFilterFunction filter, int maxChars, TooLongPaste tooLong)
+        : QObject(edit), edit_(edit), filter_(filter), maxChars_(maxChars), tooLong_(tooLong) {
+        if (tooLong_ == TooLongPaste::ShownWhole) {
+            connect(edit_, &QLineEdit::textChanged, this, [this](const QString& text) {
+                edit_->setMaxLength(std::max<int>(maxChars_, text.size()));
+            });
+        }
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched != edit_) return false;
+        switch (event->type()) {
+        case QEvent::KeyPress: {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if (!key->matches(QKeySequence::Paste)) return false;
+            // Ctrl+Shift+Insert pastes the selection where the platform has one, as the edit does.
+            const bool selection = key->key() == Qt::Key_Insert &&
+                                   key->modifiers() == (Qt::ControlModifier | Qt::ShiftModifier);
+            Paste(selection ? QClipboard::Selection : QClipboard::Clipboard);
+            return true;
+        }
+        case QEvent::MouseButtonRelease: {
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            if (mouse->button() != Qt::MiddleButton ||
+                !QGuiApplication::clipboard()->supportsSelection()) {
+                return false;
+            }
+            // At the place clicked (the press put the cursor there), not over a selection.
+            edit_->deselect();
+            Paste(QClipboard::Selection);
+            return true;
+        }
+        case QEvent::ContextMenu:
+            ShowContextMenu(static_cast<QContextMenuEvent*>(event)->globalPos());
+            return true;
+        default:
+            return false;
+        }
+    }
+
+private:
+    // The edit's own menu, with its paste item pasting through the filter. The item is the one
+    // whose text is the edit's (translated) paste text, shortcut aside.
+    void ShowContextMenu(const QPoint& at) {
+        QMenu* menu = edit_->createStandardContextMenu();
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        const QString pasteText = QLineEdit::tr("&Paste");
+        for (QAction* action : menu->actions()) {
+            if (action->text().section(QLatin1Char('\t'), 0, 0) != pasteText) continue;
+            QObject::disconnect(action, nullptr, edit_, nullptr);
+            connect(action, &QAction::triggered, this, [this] { Paste(QClipboard::Clipboard); });
+        }
+        menu->popup(at);
+    }
+
+    void Paste(QClipboard::Mode mode) {
+        if (edit_->isReadOnly()) return;
+        const std::u32string kept =
+            FilterPastedText(QGuiApplication::clipboard()->text(mode).toStdU32String(), filter_);
+        if (kept.empty()) return;
+        const QString text = QString::fromStdU32String(kept);
+        const int length = edit_->text().size() - edit_->selectedText().size() + text.size();
+        if (length > std::min(maxChars_, edit_->maxLength())) {
+            if (tooLong_ == TooLongPaste::Refused) return;
+            edit_->setMaxLength(length);
+        }
+        edit_->insert(text);
+    }
+
+    QLineEdit* edit_;
+    KeyFilterFunction filter_;
+    int maxChars_;
+    TooLongPaste tooLong_;
+};
+
 class ExitFilter : public QObject {
 public:
     ExitFilter(QLineEdit* edit, std::function<void()> onExit)
@@ -62,6 +148,12 @@ private:
 void InstallKeyFilter(QLineEdit* edit, KeyFilterFunction filter) {
     edit->setAttribute(Qt::WA_InputMethodEnabled, false);
     edit->installEventFilter(new KeyFilter(edit, filter));
+}
+
+void InstallPasteFilter(QLineEdit* edit, KeyFilterFunction filter, int maxChars,
+                        TooLongPaste tooLong) {
+    edit->setAcceptDrops(false);  // a drop inserts its text as it is
+    edit->installEventFilter(new PasteFilter(edit, filter, maxChars, tooLong));
 }
 
 QObject* InstallExitHandler(QLineEdit* edit, std::function<void()> onExit) {

@@ -1,7 +1,7 @@
 #pragma once
 // Event filters that give an edit box the key and leave events of the dialogs: a keystroke filter
-// that may replace or drop each typed character, and a handler run when the focus moves on from
-// the edit to another control of its window.
+// that may replace or drop each typed character, the same filter for pasted text, and a handler
+// run when the focus moves on from the edit to another control of its window.
 #include <QObject>
 
 #include <functional>
@@ -17,6 +17,24 @@ using KeyFilterFunction = char32_t (*)(char32_t);
 // text cannot pass around the filter. Keys without text (arrows, Delete) pass. The filter belongs
 // to the edit.
 void InstallKeyFilter(QLineEdit* edit, KeyFilterFunction filter);
+
+// What a paste that does not fit within its field's limit does.
+enum class TooLongPaste {
+    // Nothing changes: a part of it mixed with what was there would be neither.
+    Refused,
+    // It is shown whole (the edit's maximum length grows to hold it, and goes back to the limit
+    // as the text shrinks), so that the dialog's OK can name the field rather than the edit
+    // silently cutting the paste short.
+    ShownWhole,
+};
+
+// Pasting passes no key press: this gives text pasted into edit (the paste keys, the context
+// menu's paste item, a middle click) the same filter, so "11 22 33" pastes as "112233" and "ab"
+// into a hex field as "AB"; control characters are left out. maxChars is the field's limit (at
+// most the edit's maximum length). Dropping text on the edit is switched off. The filter belongs
+// to the edit.
+void InstallPasteFilter(QLineEdit* edit, KeyFilterFunction filter, int maxChars,
+                        TooLongPaste tooLong);
 
 // Runs onExit whenever edit loses the focus to another control of its window; not when the
 // window itself loses activation or a menu opens. The filter belongs to the edit; a window that
