@@ -141,6 +141,45 @@ TEST(ProgramProcess, EndSignalsCloseTheProgramWithExitCodeZero) {
     }
 }
 
+// True once a window titled as the program's message boxes is shown on the display (the
+// program shows no other window here: no tray host, no menu).
+bool WaitForBox(const std::string& display) {
+    const std::string command = "DISPLAY=" + display +
+                                " timeout 10 xdotool search --sync --onlyvisible --name '^Tapwedge$'"
+                                " >/dev/null 2>&1";
+    return std::system(command.c_str()) == 0;
+}
+
+TEST(ProgramProcess, AnEndSignalDuringAStartUpMessageClosesItAndEndsAtOnce) {
+    XvfbDisplay display;
+    ASSERT_TRUE(display.Ok()) << display.Error();
+    {
+        SCOPED_TRACE("パラメータ読み取りエラー");
+        ProgramCopy copy;
+        { std::ofstream(copy.folder.File("Card.set"), std::ios::binary | std::ios::trunc) << "no card file"; }
+        const pid_t pid = copy.Start(display.Name());
+        ASSERT_GT(pid, 0);
+        ASSERT_TRUE(WaitForBox(display.Name()));
+        kill(pid, SIGTERM);
+        EXPECT_EQ(WaitExit(pid, 2s), 0);
+    }
+    {
+        SCOPED_TRACE("すでに起動されています。");
+        ProgramCopy copy;
+        const pid_t first = copy.Start(display.Name());
+        ASSERT_GT(first, 0);
+        ASSERT_TRUE(copy.WaitLocked(10s));
+        const pid_t second = copy.Start(display.Name());
+        ASSERT_GT(second, 0);
+        ASSERT_TRUE(WaitForBox(display.Name()));
+        kill(second, SIGINT);
+        EXPECT_EQ(WaitExit(second, 2s), 255);
+        EXPECT_TRUE(Running(first));
+        kill(first, SIGTERM);
+        EXPECT_EQ(WaitExit(first, 10s), 0);
+    }
+}
+
 TEST(ProgramProcess, ALockThatCannotBeTakenEndsWithOneLineOnStandardError) {
     ProgramCopy copy;
     // A link in place of the lock file is never followed.
