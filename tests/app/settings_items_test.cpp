@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QMenu>
 #include <QRadioButton>
@@ -34,30 +35,6 @@ namespace {
 
 using tapwedge::CardParamImage;
 using tapwedge::app::TForm1;
-
-// Runs `answer` on the next visible modal dialog of class `type` (any when empty) once it is open
-// (from inside its exec()); gives up after about five seconds.
-void AnswerNextDialog(std::function<void(QDialog&)> answer, const char* type = nullptr) {
-    auto poll = std::make_shared<std::function<void(int)>>();
-    *poll = [answer, type, poll](int triesLeft) {
-        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if (dialog != nullptr && dialog->isVisible() &&
-            (type == nullptr || dialog->inherits(type))) {
-            answer(*dialog);
-        } else if (triesLeft > 0) {
-            QTimer::singleShot(10, [poll, triesLeft] { (*poll)(triesLeft - 1); });
-            return;
-        }
-        *poll = nullptr;  // breaks the cycle
-    };
-    QTimer::singleShot(0, [poll] { (*poll)(500); });
-}
-
-void Click(QDialog& dialog, const char* button) {
-    auto* target = dialog.findChild<QAbstractButton*>(QString::fromLatin1(button));
-    ASSERT_NE(target, nullptr) << button;
-    target->click();
-}
 
 CardParamImage ImageWithEntry() {
     CardParamImage image{};
@@ -163,6 +140,22 @@ TEST_F(SettingsItems, StopCheckedKeepsPollingStoppedAfterADialog) {
     EXPECT_FALSE(form->Timer1->isActive());
     EXPECT_EQ(form->Settings.PollingStopped, 1);
     EXPECT_EQ(form->ReaderState, 0x13);
+}
+
+TEST_F(SettingsItems, AMenuDismissedWhileADialogIsOpenLeavesPollingPaused) {
+    bool pausedAfterMenu = false;
+    AnswerNextDialog([&](QDialog& dialog) {
+        // The tray icon opens the menu again above the dialog; it is left without a choice.
+        DismissTrayMenu(*form);
+        QCoreApplication::processEvents();
+        emit qGuiApp->applicationStateChanged(Qt::ApplicationInactive);
+        pausedAfterMenu = !form->Timer1->isActive() && form->Settings.PollingStopped == 1;
+        Click(dialog, "CancelButton");
+    });
+    Choose(form->N3PortMItem);
+    EXPECT_TRUE(pausedAfterMenu);
+    EXPECT_TRUE(form->Timer1->isActive());
+    EXPECT_EQ(form->ReaderState, 0);
 }
 
 TEST_F(SettingsItems, OutputSettingsConfirmedAreAppliedAndSaved) {

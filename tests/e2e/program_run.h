@@ -31,6 +31,9 @@ struct RunOptions {
     const char* screen = "320x240x24";  // Xvfb's screen: room for the program's dialogs, or not
     // Mutual authentication with the encrypted channel instead of the password.
     bool mutual_authentication = false;
+    int wait_time_ms = 0;  // the program's pause after each key
+    // Card.set holds reader keys that are not the simulated reader's: it refuses them.
+    bool wrong_reader_keys = false;
 };
 
 // One key press the recorder saw: when (CLOCK_MONOTONIC ns) and its characters.
