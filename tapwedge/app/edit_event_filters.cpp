@@ -4,6 +4,7 @@
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QWidget>
 
 #include <utility>
 
@@ -12,7 +13,8 @@ namespace {
 
 class KeyFilter : public QObject {
 public:
-    KeyFilter(QLineEdit* edit, KeyFilterFunction filter) : QObject(edit), filter_(filter) {}
+    KeyFilter(QLineEdit* edit, KeyFilterFunction filter)
+        : QObject(edit), filter_(std::move(filter)) {}
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
@@ -22,7 +24,8 @@ protected:
         if (text.isEmpty()) return false;
         // One character per key press; a surrogate pair is one character.
         const char32_t typed = text.toUcs4().value(0);
-        const char32_t kept = filter_(typed);
+        char32_t kept = typed;
+        filter_(kept);
         if (kept == typed) return false;
         if (kept == 0) return true;
         const QString replaced = QString::fromUcs4(&kept, 1);
@@ -57,17 +60,37 @@ private:
     std::function<void()> onExit_;
 };
 
+class PressFilter : public QObject {
+public:
+    PressFilter(QWidget* widget, std::function<void()> onPress)
+        : QObject(widget), onPress_(std::move(onPress)) {}
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        const QEvent::Type type = event->type();
+        if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) onPress_();
+        return false;
+    }
+
+private:
+    std::function<void()> onPress_;
+};
+
 }  // namespace
 
 void InstallKeyFilter(QLineEdit* edit, KeyFilterFunction filter) {
     edit->setAttribute(Qt::WA_InputMethodEnabled, false);
-    edit->installEventFilter(new KeyFilter(edit, filter));
+    edit->installEventFilter(new KeyFilter(edit, std::move(filter)));
 }
 
 QObject* InstallExitHandler(QLineEdit* edit, std::function<void()> onExit) {
     auto* filter = new ExitFilter(edit, std::move(onExit));
     edit->installEventFilter(filter);
     return filter;
+}
+
+void InstallMousePressHandler(QWidget* widget, std::function<void()> onPress) {
+    widget->installEventFilter(new PressFilter(widget, std::move(onPress)));
 }
 
 }  // namespace tapwedge::app

@@ -9,6 +9,8 @@
 #include <QLineEdit>
 #include <QRadioButton>
 
+#include "app/typing_limit.h"
+
 namespace tapwedge::app {
 namespace {
 
@@ -31,7 +33,7 @@ QLabel* MakeLabel(QWidget* parent, const QString& text, const char* name) {
 
 QLineEdit* MakeEdit(QWidget* parent, const char* name, int maxLength, const QString& text) {
     auto* edit = Named(new QLineEdit(text, parent), name);
-    edit->setMaxLength(maxLength);
+    LimitTyping(edit, maxLength);
     // Room for the widest digits plus the frame and text margins of the style.
     const int digits = edit->fontMetrics().horizontalAdvance(QString(maxLength, QChar(u'W')));
     edit->setFixedWidth(digits + 16);
