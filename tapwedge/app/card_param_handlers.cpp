@@ -121,7 +121,8 @@ void TPosParaForm::TypeALayout() {
 void TPosParaForm::MifUidRBtnClick() {
     TypeALayout();
     CardPageWidgets& p = *pages_;
-    const int code = TypeALayoutCodeIndex(p.MifDataRBtn->isChecked(), p.MifCodeCombBox->currentIndex());
+    const int code =
+        TypeALayoutCodeIndex(p.MifDataRBtn->isChecked(), p.MifCodeCombBox->currentIndex());
     if (code != p.MifCodeCombBox->currentIndex()) SelectItem(p.MifCodeCombBox, code);
 }
 

@@ -57,10 +57,10 @@ public:
         Fill(b + 2, 2);
         b[6] = 0x0B;
         b[7] = 0xFC;
-        const bool reissue = Coin();  // one box for both areas
+        const std::uint8_t idLength = Coin() ? 15 : 14;  // one reissue box for both areas
         const int items[2] = {Int(0, 1), Int(0, 2)};
         for (int n = 0; n < 2; ++n) {
-            if (items[n] == 0) e.Areas[n] = {1, 0, static_cast<std::uint8_t>(reissue ? 15 : 14), {}};
+            if (items[n] == 0) e.Areas[n] = {1, 0, idLength, {}};
             if (items[n] == 1) e.Areas[n] = {2, 0, 10, {}};
         }
         return e;
