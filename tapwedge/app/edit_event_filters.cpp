@@ -42,38 +42,22 @@ private:
     bool forwarding_ = false;
 };
 
-class ExitFilter : public QObject {
+// Shows every event of the object it watches to a handler; the event goes on to the object.
+class EventWatcher : public QObject {
 public:
-    ExitFilter(QLineEdit* edit, std::function<void()> onExit)
-        : QObject(edit), onExit_(std::move(onExit)) {}
+    EventWatcher(QObject* watched, std::function<void(const QEvent&)> handler)
+        : QObject(watched), handler_(std::move(handler)) {
+        watched->installEventFilter(this);
+    }
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::FocusOut) {
-            const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-            if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) onExit_();
-        }
+        handler_(*event);
         return false;
     }
 
 private:
-    std::function<void()> onExit_;
-};
-
-class PressFilter : public QObject {
-public:
-    PressFilter(QWidget* widget, std::function<void()> onPress)
-        : QObject(widget), onPress_(std::move(onPress)) {}
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        const QEvent::Type type = event->type();
-        if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) onPress_();
-        return false;
-    }
-
-private:
-    std::function<void()> onPress_;
+    std::function<void(const QEvent&)> handler_;
 };
 
 }  // namespace
@@ -84,13 +68,18 @@ void InstallKeyFilter(QLineEdit* edit, KeyFilterFunction filter) {
 }
 
 QObject* InstallExitHandler(QLineEdit* edit, std::function<void()> onExit) {
-    auto* filter = new ExitFilter(edit, std::move(onExit));
-    edit->installEventFilter(filter);
-    return filter;
+    return new EventWatcher(edit, [onExit = std::move(onExit)](const QEvent& event) {
+        if (event.type() != QEvent::FocusOut) return;
+        const Qt::FocusReason reason = static_cast<const QFocusEvent&>(event).reason();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) onExit();
+    });
 }
 
 void InstallMousePressHandler(QWidget* widget, std::function<void()> onPress) {
-    widget->installEventFilter(new PressFilter(widget, std::move(onPress)));
+    new EventWatcher(widget, [onPress = std::move(onPress)](const QEvent& event) {
+        const QEvent::Type type = event.type();
+        if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) onPress();
+    });
 }
 
 }  // namespace tapwedge::app

@@ -154,7 +154,7 @@ public:
     CardParamImage Image() {
         CardParamImage image{};
         Fill(image.Data(), tapwedge::kCardParamImageSize);
-        image.Flags = static_cast<std::uint8_t>(image.Flags & 0x7F);  // bit 7: see the tests
+        image.Flags = static_cast<std::uint8_t>(image.Flags & 0x7F);  // bit 7: see Case
         image.Entries[0] = Any();
         image.Entries[1] = Any();
         return image;
@@ -177,6 +177,24 @@ CardParamImage Expected(CardParamImage image) {
 }
 
 std::string Dump(const CardParamImage& image) { return Hex(image.Data(), 244); }
+
+// An image, with or without the mark of a change kept in memory, and the dialog's flags: with and
+// without ISO15693 and SSFC offered.
+struct Case {
+    CardParamImage image;
+    std::uint16_t flags;
+
+    static Case Of(Draw& draw) {
+        Case c{draw.Image(), static_cast<std::uint16_t>(draw.Int(0, 3) << 6)};
+        if (draw.Coin()) c.image.Flags |= CardParamImage::kTemporaryChange;
+        return c;
+    }
+    std::string Trace(int i) const {
+        std::ostringstream text;
+        text << "image " << i << " flags " << std::hex << flags << "\n" << Dump(image);
+        return text.str();
+    }
+};
 
 class CardRoundTripTest : public CardDialogTest {
 protected:
@@ -206,13 +224,10 @@ TEST_F(CardRoundTripTest, RandomImagesComeBackUnchangedFromAFile) {
     Draw draw(kSeed);
     WriteSet("Card.set", SampleImage(kFelicaIdm));
     for (int i = 0; i < kImages; ++i) {
-        CardParamImage image = draw.Image();
-        if (draw.Coin()) image.Flags |= CardParamImage::kTemporaryChange;
-        const std::uint16_t flags = static_cast<std::uint16_t>(draw.Int(0, 3) << 6);
-        SCOPED_TRACE(testing::Message() << "image " << i << " flags " << std::hex << flags << "\n"
-                                        << Dump(image));
-        WriteSet("r.set", image);
-        Open("Card.set", SampleImage(kMifareUid), flags);
+        const Case c = Case::Of(draw);
+        SCOPED_TRACE(c.Trace(i));
+        WriteSet("r.set", c.image);
+        Open("Card.set", SampleImage(kMifareUid), c.flags);
         // Loaded while either parameter is shown.
         if (draw.Coin()) {
             Find<QCheckBox>("EditChkBtn")->setChecked(true);
@@ -220,7 +235,7 @@ TEST_F(CardRoundTripTest, RandomImagesComeBackUnchangedFromAFile) {
         }
         ClickFile("r.set");
         ASSERT_EQ(dialog_->FileName, "r.set");
-        ASSERT_EQ(Dump(ConfirmUnedited(draw)), Dump(Expected(image)));
+        ASSERT_EQ(Dump(ConfirmUnedited(draw)), Dump(Expected(c.image)));
     }
 }
 
@@ -232,13 +247,10 @@ TEST_F(CardRoundTripTest, RandomImagesOfTheCallerComeBackUnchanged) {
     Draw draw(kSeed);
     WriteSet("Card.set", SampleImage(kFelicaIdm));
     for (int i = 0; i < kImages; ++i) {
-        CardParamImage image = draw.Image();
-        if (draw.Coin()) image.Flags |= CardParamImage::kTemporaryChange;
-        const std::uint16_t flags = static_cast<std::uint16_t>(draw.Int(0, 3) << 6);
-        SCOPED_TRACE(testing::Message() << "image " << i << " flags " << std::hex << flags << "\n"
-                                        << Dump(image));
-        Open("Card.set", image, flags);
-        CardParamImage expected = Expected(image);
+        const Case c = Case::Of(draw);
+        SCOPED_TRACE(c.Trace(i));
+        Open("Card.set", c.image, c.flags);
+        CardParamImage expected = Expected(c.image);
         std::memset(expected.Tail, 0, sizeof expected.Tail);
         ASSERT_EQ(Dump(ConfirmUnedited(draw)), Dump(expected));
     }
@@ -252,11 +264,10 @@ TEST_F(CardRoundTripTest, RandomImagesSavedUneditedReachTheFileUnchanged) {
     Draw draw(kSeed);
     WriteSet("Card.set", SampleImage(kFelicaIdm));
     for (int i = 0; i < kImages; ++i) {
-        CardParamImage image = draw.Image();
-        if (draw.Coin()) image.Flags |= CardParamImage::kTemporaryChange;
-        SCOPED_TRACE(testing::Message() << "image " << i << "\n" << Dump(image));
-        WriteSet("r.set", image);
-        Open("Card.set", SampleImage(kMifareUid), 0xC0);
+        const Case c = Case::Of(draw);
+        SCOPED_TRACE(c.Trace(i));
+        WriteSet("r.set", c.image);
+        Open("Card.set", SampleImage(kMifareUid), c.flags);
         ClickFile("r.set");
         Find<QCheckBox>("EditChkBtn")->setChecked(true);
         Switch(1);
@@ -265,7 +276,7 @@ TEST_F(CardRoundTripTest, RandomImagesSavedUneditedReachTheFileUnchanged) {
         answers_.Inputs.push_back({true, "saved"});
         dialog_->OkBitBtnClick();
         ASSERT_EQ(dialog_->result(), kResultOk);
-        CardParamImage expected = Expected(image);
+        CardParamImage expected = Expected(c.image);
         expected.Flags &= 0x7F;
         ASSERT_EQ(Dump(ReadSet("saved.set")), Dump(expected));
     }
