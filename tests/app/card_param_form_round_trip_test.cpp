@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QRadioButton>
 
+#include <functional>
 #include <random>
 #include <sstream>
 
@@ -201,6 +202,17 @@ protected:
     void Switch(int parameter) {
         Find<QRadioButton>(parameter == 0 ? "CardRBtn1" : "CardRBtn2")->setChecked(true);
     }
+    // Runs check on count images drawn from seed, with Card.set listed; stops at a fatal failure.
+    void ForEachImage(std::uint32_t seed, int count,
+                      const std::function<void(Draw&, const Case&)>& check) {
+        Draw draw(seed);
+        WriteSet("Card.set", SampleImage(kFelicaIdm));
+        for (int i = 0; i < count && !HasFatalFailure(); ++i) {
+            const Case c = Case::Of(draw);
+            SCOPED_TRACE(c.Trace(i));
+            check(draw, c);
+        }
+    }
     // Edit mode, parameter 2 and back (and maybe to 2 again), then OK without saving.
     CardParamImage ConfirmUnedited(Draw& draw) {
         Find<QCheckBox>("EditChkBtn")->setChecked(true);
@@ -219,13 +231,7 @@ protected:
 };
 
 TEST_F(CardRoundTripTest, RandomImagesComeBackUnchangedFromAFile) {
-    constexpr std::uint32_t kSeed = 24;
-    constexpr int kImages = 300;
-    Draw draw(kSeed);
-    WriteSet("Card.set", SampleImage(kFelicaIdm));
-    for (int i = 0; i < kImages; ++i) {
-        const Case c = Case::Of(draw);
-        SCOPED_TRACE(c.Trace(i));
+    ForEachImage(24, 300, [this](Draw& draw, const Case& c) {
         WriteSet("r.set", c.image);
         Open("Card.set", SampleImage(kMifareUid), c.flags);
         // Loaded while either parameter is shown.
@@ -236,36 +242,24 @@ TEST_F(CardRoundTripTest, RandomImagesComeBackUnchangedFromAFile) {
         ClickFile("r.set");
         ASSERT_EQ(dialog_->FileName, "r.set");
         ASSERT_EQ(Dump(ConfirmUnedited(draw)), Dump(Expected(c.image)));
-    }
+    });
 }
 
 // The caller's image: the dialog takes its bytes 0 to 207 and starts bytes 208 to 243 as zero,
 // as it always has (no part of the system reads them).
 TEST_F(CardRoundTripTest, RandomImagesOfTheCallerComeBackUnchanged) {
-    constexpr std::uint32_t kSeed = 2024;
-    constexpr int kImages = 150;
-    Draw draw(kSeed);
-    WriteSet("Card.set", SampleImage(kFelicaIdm));
-    for (int i = 0; i < kImages; ++i) {
-        const Case c = Case::Of(draw);
-        SCOPED_TRACE(c.Trace(i));
+    ForEachImage(2024, 150, [this](Draw& draw, const Case& c) {
         Open("Card.set", c.image, c.flags);
         CardParamImage expected = Expected(c.image);
         std::memset(expected.Tail, 0, sizeof expected.Tail);
         ASSERT_EQ(Dump(ConfirmUnedited(draw)), Dump(expected));
-    }
+    });
 }
 
 // Saved to a file, the same bytes reach the file; only the mark of a change kept in memory is
 // never written.
 TEST_F(CardRoundTripTest, RandomImagesSavedUneditedReachTheFileUnchanged) {
-    constexpr std::uint32_t kSeed = 244;
-    constexpr int kImages = 60;
-    Draw draw(kSeed);
-    WriteSet("Card.set", SampleImage(kFelicaIdm));
-    for (int i = 0; i < kImages; ++i) {
-        const Case c = Case::Of(draw);
-        SCOPED_TRACE(c.Trace(i));
+    ForEachImage(244, 60, [this](Draw&, const Case& c) {
         WriteSet("r.set", c.image);
         Open("Card.set", SampleImage(kMifareUid), c.flags);
         ClickFile("r.set");
@@ -279,7 +273,7 @@ TEST_F(CardRoundTripTest, RandomImagesSavedUneditedReachTheFileUnchanged) {
         CardParamImage expected = Expected(c.image);
         expected.Flags &= 0x7F;
         ASSERT_EQ(Dump(ReadSet("saved.set")), Dump(expected));
-    }
+    });
 }
 
 }  // namespace
