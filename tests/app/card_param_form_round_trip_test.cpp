@@ -246,7 +246,7 @@ TEST_F(CardRoundTripTest, RandomImagesComeBackUnchangedFromAFile) {
 }
 
 // The caller's image: the dialog takes its bytes 0 to 207 and starts bytes 208 to 243 as zero,
-// as it always has (no part of the system reads them).
+// as it always has (nothing in the program reads them).
 TEST_F(CardRoundTripTest, RandomImagesOfTheCallerComeBackUnchanged) {
     ForEachImage(2024, 150, [this](Draw& draw, const Case& c) {
         Open("Card.set", c.image, c.flags);
