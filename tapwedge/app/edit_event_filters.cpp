@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QWidget>
 
 #include <algorithm>
 #include <utility>
@@ -20,7 +21,8 @@ namespace {
 
 class KeyFilter : public QObject {
 public:
-    KeyFilter(QLineEdit* edit, KeyFilterFunction filter) : QObject(edit), filter_(filter) {}
+    KeyFilter(QLineEdit* edit, KeyFilterFunction filter)
+        : QObject(edit), filter_(std::move(filter)) {}
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
@@ -50,7 +52,8 @@ private:
 class PasteFilter : public QObject {
 public:
     PasteFilter(QLineEdit* edit, KeyFilterFunction filter, int maxChars, TooLongPaste tooLong)
-        : QObject(edit), edit_(edit), filter_(filter), maxChars_(maxChars), tooLong_(tooLong) {
+        : QObject(edit), edit_(edit), filter_(std::move(filter)), maxChars_(maxChars),
+          tooLong_(tooLong) {
         if (tooLong_ == TooLongPaste::ShownWhole) {
             connect(edit_, &QLineEdit::textChanged, this, [this](const QString& text) {
                 edit_->setMaxLength(std::max<int>(maxChars_, text.size()));
@@ -125,41 +128,50 @@ private:
     TooLongPaste tooLong_;
 };
 
-class ExitFilter : public QObject {
+// Shows every event of the object it watches to a handler; the event goes on to the object.
+class EventWatcher : public QObject {
 public:
-    ExitFilter(QLineEdit* edit, std::function<void()> onExit)
-        : QObject(edit), onExit_(std::move(onExit)) {}
+    EventWatcher(QObject* watched, std::function<void(const QEvent&)> handler)
+        : QObject(watched), handler_(std::move(handler)) {
+        watched->installEventFilter(this);
+    }
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::FocusOut) {
-            const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-            if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) onExit_();
-        }
+        handler_(*event);
         return false;
     }
 
 private:
-    std::function<void()> onExit_;
+    std::function<void(const QEvent&)> handler_;
 };
 
 }  // namespace
 
 void InstallKeyFilter(QLineEdit* edit, KeyFilterFunction filter) {
     edit->setAttribute(Qt::WA_InputMethodEnabled, false);
-    edit->installEventFilter(new KeyFilter(edit, filter));
+    edit->installEventFilter(new KeyFilter(edit, std::move(filter)));
 }
 
 void InstallPasteFilter(QLineEdit* edit, KeyFilterFunction filter, int maxChars,
                         TooLongPaste tooLong) {
     edit->setAcceptDrops(false);  // a drop inserts its text as it is
-    edit->installEventFilter(new PasteFilter(edit, filter, maxChars, tooLong));
+    edit->installEventFilter(new PasteFilter(edit, std::move(filter), maxChars, tooLong));
 }
 
 QObject* InstallExitHandler(QLineEdit* edit, std::function<void()> onExit) {
-    auto* filter = new ExitFilter(edit, std::move(onExit));
-    edit->installEventFilter(filter);
-    return filter;
+    return new EventWatcher(edit, [onExit = std::move(onExit)](const QEvent& event) {
+        if (event.type() != QEvent::FocusOut) return;
+        const Qt::FocusReason reason = static_cast<const QFocusEvent&>(event).reason();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) onExit();
+    });
+}
+
+void InstallMousePressHandler(QWidget* widget, std::function<void()> onPress) {
+    new EventWatcher(widget, [onPress = std::move(onPress)](const QEvent& event) {
+        const QEvent::Type type = event.type();
+        if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) onPress();
+    });
 }
 
 }  // namespace tapwedge::app

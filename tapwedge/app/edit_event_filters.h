@@ -1,17 +1,19 @@
 #pragma once
-// Event filters that give an edit box the key and leave events of the dialogs: a keystroke filter
-// that may replace or drop each typed character, the same filter for pasted text, and a handler
-// run when the focus moves on from the edit to another control of its window.
+// Event filters that give the controls of the dialogs the events their handlers need: a keystroke
+// filter that may replace or drop each character typed into an edit, the same filter for pasted
+// text, a handler run when the focus moves on from an edit to another control of its window, and
+// one run on a mouse press.
 #include <QObject>
 
 #include <functional>
 
 class QLineEdit;
+class QWidget;
 
 namespace tapwedge::app {
 
-// Returns the character to insert, or 0 to drop it (core/key_filters.h).
-using KeyFilterFunction = char32_t (*)(char32_t);
+// Returns the character to insert, or 0 to drop it (core/key_filters.h, or a form's handler).
+using KeyFilterFunction = std::function<char32_t(char32_t)>;
 
 // Filters the characters typed into edit. Input methods are switched off on it, so that composed
 // text cannot pass around the filter. Keys without text (arrows, Delete) pass. The filter belongs
@@ -41,5 +43,9 @@ void InstallPasteFilter(QLineEdit* edit, KeyFilterFunction filter, int maxChars,
 // is torn down deletes the returned filter first, so that no handler runs on half-destroyed
 // controls when the focus is cleared.
 QObject* InstallExitHandler(QLineEdit* edit, std::function<void()> onExit);
+
+// Runs onPress on every mouse button press (and double-click) on widget, before the widget
+// handles it. The filter belongs to the widget.
+void InstallMousePressHandler(QWidget* widget, std::function<void()> onPress);
 
 }  // namespace tapwedge::app

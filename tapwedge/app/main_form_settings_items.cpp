@@ -87,6 +87,13 @@ void TForm1::N2CardMItemClick() {
         std::string name;
         dialog.TakeResult(Image, name);
         authMessages_.Forget();
+        // Bit 7 marks parameters changed in the dialog but saved to no file, so that the dialog
+        // opens on them as such; an image saved to or read from a file is no such change.
+        if (dialog.KeptOnlyInMemory()) {
+            Image.Flags |= CardParamImage::kTemporaryChange;
+        } else {
+            Image.Flags &= static_cast<std::uint8_t>(~CardParamImage::kTemporaryChange);
+        }
         Settings.CardFileName = name.substr(0, kCardFileNameMax);
         Engine.DecodeCardParams(Image.Data(), Settings.OutputOptions.UidNormalOrder,
                                 Settings.CardKeyId);

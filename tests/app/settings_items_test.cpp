@@ -9,8 +9,10 @@
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QRadioButton>
+#include <QStatusBar>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -255,6 +257,69 @@ TEST_F(SettingsItems, AChangeKeptInMemoryIsDecodedAndSavesAnEmptyFileName) {
     EXPECT_EQ(form->Engine.Entries[0].Kind, 0x9200);
     EXPECT_EQ(form->Image.ReaderKeysPresent, 1);
     EXPECT_TRUE(form->Timer1->isActive());
+}
+
+// A change kept only in memory is marked in the program's image (Flags bit 7), so that the card
+// dialog opens on it as such; saved to a file or replaced by a file's image, it is no longer
+// marked, and no file gets the mark.
+TEST_F(SettingsItems, AChangeKeptOnlyInMemoryIsMarkedUntilSavedOrReplaced) {
+    auto status = [](tapwedge::app::TPosParaForm& card) {
+        return card.findChild<QStatusBar*>(QStringLiteral("StatusBar1"))->currentMessage();
+    };
+    auto edit = [](tapwedge::app::TPosParaForm& card, const char* name) {
+        return card.findChild<QLineEdit*>(QString::fromLatin1(name));
+    };
+    auto check = [](tapwedge::app::TPosParaForm& card, const char* name) {
+        return card.findChild<QCheckBox*>(QString::fromLatin1(name));
+    };
+    AnswerCardDialog([&](tapwedge::app::TPosParaForm& card) {
+        check(card, "EditChkBtn")->setChecked(true);
+        edit(card, "CSysCodeEdit1")->setText(QStringLiteral("1234"));
+        check(card, "TempChkBox")->setChecked(true);
+        Click(card, "OkBitBtn");
+    });
+    Choose(form->N2CardMItem);
+    EXPECT_EQ(form->Image.Flags & 0x80, 0x80);
+    EXPECT_EQ(form->Image.Entries[0].SystemCode(), 0x1234);
+    EXPECT_EQ(StoredImage().Entries[0].SystemCode(), 0xFFFF);
+
+    // Reopened: the unsaved change, with no file selected; then saved.
+    bool shownAsChange = false;
+    AnswerCardDialog([&](tapwedge::app::TPosParaForm& card) {
+        shownAsChange =
+            check(card, "EditChkBtn")->isChecked() && check(card, "TempChkBox")->isChecked() &&
+            card.findChild<QListWidget*>(QStringLiteral("ListBox1"))->selectedItems().isEmpty() &&
+            edit(card, "CSysCodeEdit1")->text() == "1234" &&
+            status(card) == QStringLiteral("一時的に変更されたパラメータです");
+        check(card, "TempChkBox")->setChecked(false);
+        ui.Inputs.push_back({true, QStringLiteral("Card")});
+        Click(card, "OkBitBtn");
+    });
+    Choose(form->N2CardMItem);
+    EXPECT_TRUE(shownAsChange);
+    EXPECT_TRUE(ui.Boxes.empty());
+    EXPECT_EQ(form->Image.Flags & 0x80, 0);
+    EXPECT_EQ(StoredImage().Flags & 0x80, 0);
+    EXPECT_EQ(StoredImage().Entries[0].SystemCode(), 0x1234);
+
+    // Kept in memory again, then a file chosen in view mode replaces it.
+    AnswerCardDialog([&](tapwedge::app::TPosParaForm& card) {
+        check(card, "EditChkBtn")->setChecked(true);
+        check(card, "TempChkBox")->setChecked(true);
+        Click(card, "OkBitBtn");
+    });
+    Choose(form->N2CardMItem);
+    ASSERT_EQ(form->Image.Flags & 0x80, 0x80);
+    AnswerCardDialog([&](tapwedge::app::TPosParaForm& card) {
+        check(card, "EditChkBtn")->setChecked(false);
+        auto* list = card.findChild<QListWidget*>(QStringLiteral("ListBox1"));
+        list->setCurrentRow(0);
+        Click(card, "OkBitBtn");
+    });
+    Choose(form->N2CardMItem);
+    EXPECT_EQ(form->Settings.CardFileName, "Card.set");
+    EXPECT_EQ(form->Image.Flags & 0x80, 0);
+    EXPECT_EQ(StoredImage().Flags & 0x80, 0);
 }
 
 }  // namespace
