@@ -34,6 +34,7 @@ namespace {
 constexpr std::size_t kCallerImageBytes = 208;
 constexpr int kFileNameInputMax = 255;
 const char* const kEditableFileName = "Card.set";
+const QString kSaveError = QStringLiteral("Paramter保存エラー");
 
 QString FromFileName(const std::string& name) { return QFile::decodeName(name.c_str()); }
 
@@ -215,7 +216,15 @@ void TPosParaForm::SelectRow(int row) {
     }
 }
 
-void TPosParaForm::SetStatus(const QString& text) { StatusBar1->showMessage(text); }
+void TPosParaForm::SetStatus(const QString& text) {
+    StatusBar1->showMessage(text);
+    statusNote_ = CardPage::None;
+}
+
+void TPosParaForm::SetPageNote(CardPage page, const QString& text) {
+    StatusBar1->showMessage(text);
+    statusNote_ = page;
+}
 
 int TPosParaForm::ListParamFiles(const std::string& folder) {
     std::vector<std::string> names;
@@ -236,6 +245,7 @@ void TPosParaForm::ListBox1Click() {
         // The selection stays with the file that is shown, so that OK never hands back one
         // file's image under another file's name.
         SelectRow(shownRow_);
+        SetStatus(QStringLiteral("パラメータ読み取りエラー"));
         return;
     }
     QString message;
@@ -270,20 +280,26 @@ void TPosParaForm::OkBitBtnClick() {
     done(kResultOk);
 }
 
-bool TPosParaForm::SaveWorkImage() {
+bool TPosParaForm::AskFileName(std::string& name) {
     QString typed = FromFileName(FileName);
-    if (!InputBox(QStringLiteral("ファイル名入力"), QStringLiteral("保存するファイル名："), typed,
-                  kFileNameInputMax)) {
-        return false;
+    for (;;) {
+        if (!InputBox(QStringLiteral("ファイル名入力"), QStringLiteral("保存するファイル名："),
+                      typed, kFileNameInputMax)) {
+            return false;
+        }
+        // A bare name that the application's CardFileName can hold once ".set" is on it.
+        name = WithParamFileExtension(QFile::encodeName(typed).toStdString());
+        if (IsSavableParamFileName(name, kCardFileNameMax)) return true;
+        ShowMessage(kSaveError);
     }
-    const QString saveError = QStringLiteral("Paramter保存エラー");
-    // A bare name that the application's CardFileName can hold once ".set" is on it.
-    const std::string name = WithParamFileExtension(QFile::encodeName(typed).toStdString());
-    if (!IsSavableParamFileName(name, kCardFileNameMax)) {
-        ShowMessage(saveError);
-        return false;
-    }
+}
+
+bool TPosParaForm::SaveWorkImage() {
+    std::string name;
+    if (!AskFileName(name)) return false;
     FileName = name;
+    // Saved, the parameters are no longer a change kept only in memory: no file holds the mark.
+    WorkImage.Flags &= static_cast<std::uint8_t>(~CardParamImage::kTemporaryChange);
     int result = -1;
     try {
         ParamFileCipher cipher;
@@ -292,7 +308,7 @@ bool TPosParaForm::SaveWorkImage() {
         result = -1;
     }
     if (result != 0) {
-        ShowMessage(saveError);
+        ShowMessage(kSaveError);
         return false;
     }
     return true;
@@ -302,6 +318,10 @@ int TPosParaForm::TakeResult(CardParamImage& image, std::string& fileName) const
     image = WorkImage;
     fileName = FileName;
     return EditChkBtn->isChecked() && !TempChkBox->isChecked() ? 1 : 0;
+}
+
+bool TPosParaForm::KeptOnlyInMemory() const {
+    return EditChkBtn->isChecked() && TempChkBox->isChecked();
 }
 
 void TPosParaForm::reject() { done(kResultCancel); }

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "core/card_pages.h"
 #include "core/card_param_image.h"
 #include "core/program_folder.h"
 
@@ -50,6 +51,9 @@ public:
     // After OK: the 244 bytes of WorkImage and FileName. 1 when the result was saved to a file
     // (edit mode without "ファイルへの保存無"), else 0.
     int TakeResult(CardParamImage& image, std::string& fileName) const;
+    // After OK: true when the result is a change kept only in memory (edit mode with
+    // "ファイルへの保存無"); false when it was saved to a file or is the chosen file's image.
+    bool KeptOnlyInMemory() const;
 
     CardParamImage WorkImage{};   // the image shown and edited
     std::string FileName;         // bare name of the current file; empty until one is chosen
@@ -83,6 +87,9 @@ public:
     void TATypeRBtn1Click();
     void ICDataRBtnClick(int tag);
     void ICBlkSizeCBoxChange();
+    // Key filters: key is the typed character, replaced or set to 0 (discarded).
+    void HexCodeKeyPress(char32_t& key);
+    void CDataBlkEdit11KeyPress(char32_t& key);
 
     void reject() override;  // Escape and closing the window: Cancel
 
@@ -94,14 +101,29 @@ private:
     int SelectedRow() const;
     void SelectRow(int row);
     void SetStatus(const QString& text);
+    // A status text that belongs to page: it gives way when another page is shown.
+    void SetPageNote(CardPage page, const QString& text);
+    // Shows one of the four pages.
+    void ShowPage(CardPage page);
+    // The layouts of the FeliCa and Type A pages for their choices, without the output code
+    // that a click on the choices selects.
+    void FelicaLayout();
+    void TypeALayout();
+    // The fixed-width boxes as widths; -1 with the message when one holds no width.
+    int ReadFixedWidths(std::uint8_t (&widths)[2], QString& message) const;
     // Stores parameter index into WorkImage with the fixed widths, all or nothing.
     int StoreShownParameter(int index, QString& message);
     bool SaveWorkImage();
+    // The file name typed for saving: false when cancelled. A name that cannot be saved to is
+    // refused with a message and asked for again.
+    bool AskFileName(std::string& name);
 
     std::unique_ptr<CardPageWidgets> pages_;
     std::vector<std::string> listedNames_;  // ListBox1's files, row by row, as the system names them
     int shownRow_ = -1;                     // row of the file whose image is shown, or -1
     bool keepsEntry_[2] = {false, false};   // the shown entry is one the dialog cannot show
+    CardPage statusNote_ = CardPage::None;  // the page whose note the status bar shows
+    bool pressSelected_ = false;            // the mouse press being handled selected a file
     std::vector<QObject*> exitFilters_;
 
     QListWidget* ListBox1 = nullptr;

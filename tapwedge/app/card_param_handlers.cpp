@@ -33,7 +33,17 @@ bool OwnEnabled(const QWidget* widget) { return !widget->testAttribute(Qt::WA_Fo
 
 void TPosParaForm::BindHandlers() {
     CardPageWidgets& p = *pages_;
-    connect(ListBox1, &QListWidget::itemSelectionChanged, this, [this] { ListBox1Click(); });
+    // Every click on a file loads it, also on the file already selected (whose contents may
+    // differ from the pages by then), and so does a selection moved with the keys. A press that
+    // selects a file has loaded it already.
+    connect(ListBox1, &QListWidget::itemSelectionChanged, this, [this] {
+        pressSelected_ = true;
+        ListBox1Click();
+    });
+    connect(ListBox1, &QListWidget::itemClicked, this, [this] {
+        if (!pressSelected_) ListBox1Click();
+    });
+    InstallMousePressHandler(ListBox1->viewport(), [this] { pressSelected_ = false; });
     connect(OkBitBtn, &QPushButton::clicked, this, [this] { OkBitBtnClick(); });
     connect(CacelBitBtn, &QPushButton::clicked, this, [this] { done(kResultCancel); });
     OnChecked(CardRBtn1, [this] { CardRBtn1Click(0); });
@@ -66,18 +76,28 @@ void TPosParaForm::BindHandlers() {
 
     for (QLineEdit* edit : {p.CSysCodeEdit1, p.ServiceCodeEdit1, p.ServiceCodeEdit11, p.MifKeyEdit,
                             p.MifKeyBlkEdit, p.MifDataBlkEdit10, p.MifDataBlkEdit11}) {
-        InstallKeyFilter(edit, FilterHexDigitKey);
+        InstallKeyFilter(edit, [this](char32_t key) {
+            HexCodeKeyPress(key);
+            return key;
+        });
     }
     for (QLineEdit* edit :
          {p.CDataBlkEdit10, p.CDataStartEdit10, p.CDataLenEdit10, p.CDataBlkEdit11,
           p.CDataStartEdit11, p.CDataLenEdit11, p.MifDataStartEdit10, p.MifDataLenEdit10,
           p.MifDataStartEdit11, p.MifDataLenEdit11, p.ICDataBlkEdit10, p.ICDataStartEdit10,
           p.ICDataLenEdit10, p.ICDataBlkEdit11, p.ICDataStartEdit11, p.ICDataLenEdit11}) {
-        InstallKeyFilter(edit, FilterDecimalDigitKey);
+        InstallKeyFilter(edit, [this](char32_t key) {
+            CDataBlkEdit11KeyPress(key);
+            return key;
+        });
     }
 }
 
-void TPosParaForm::RBtn1Click() {
+void TPosParaForm::HexCodeKeyPress(char32_t& key) { key = FilterHexDigitKey(key); }
+
+void TPosParaForm::CDataBlkEdit11KeyPress(char32_t& key) { key = FilterDecimalDigitKey(key); }
+
+void TPosParaForm::FelicaLayout() {
     CardPageWidgets& p = *pages_;
     const bool blockArea = p.BlockRBtn1->isChecked();
     const bool ssfc = p.SsfcRBtn1->isChecked();
@@ -86,17 +106,30 @@ void TPosParaForm::RBtn1Click() {
     p.DataAreaPanel1->setVisible(blockArea && !ssfc);
     p.BlockGrBox10->setVisible(blockArea && !ssfc);
     p.BlockGrBox11->setVisible(blockArea && !ssfc);
-    const int code = FelicaLayoutCodeIndex(blockArea, ssfc, p.CCodeCombBox1->currentIndex());
+}
+
+void TPosParaForm::RBtn1Click() {
+    FelicaLayout();
+    CardPageWidgets& p = *pages_;
+    const int code = FelicaLayoutCodeIndex(p.BlockRBtn1->isChecked(), p.SsfcRBtn1->isChecked(),
+                                           p.CCodeCombBox1->currentIndex());
     if (code != p.CCodeCombBox1->currentIndex()) SelectItem(p.CCodeCombBox1, code);
 }
 
-void TPosParaForm::MifUidRBtnClick() {
+void TPosParaForm::TypeALayout() {
     CardPageWidgets& p = *pages_;
     const bool blockArea = p.MifDataRBtn->isChecked();
     p.MifBlockGrBox10->setVisible(blockArea);
     p.MifBlockGrBox11->setVisible(blockArea);
     p.MifCodeChangePanel->setVisible(blockArea);
-    if (!blockArea) SelectItem(p.MifCodeCombBox, 2);
+}
+
+void TPosParaForm::MifUidRBtnClick() {
+    TypeALayout();
+    CardPageWidgets& p = *pages_;
+    const int code =
+        TypeALayoutCodeIndex(p.MifDataRBtn->isChecked(), p.MifCodeCombBox->currentIndex());
+    if (code != p.MifCodeCombBox->currentIndex()) SelectItem(p.MifCodeCombBox, code);
 }
 
 void TPosParaForm::ICDataRBtnClick(int tag) {
@@ -126,7 +159,7 @@ void TPosParaForm::TATypeRBtn1Click() {
         p.MifDataBlkEdit10->setEnabled(false);
         p.MifDataBlkEdit10->setReadOnly(true);
         p.MifDataBlkEdit10->setText(p.MifKeyBlkEdit->text());
-        SetStatus(QStringLiteral("mifareは1ブロック16バイト"));
+        SetPageNote(CardPage::TypeA, QStringLiteral("mifareは1ブロック16バイト"));
     } else {
         p.RMifKeyPanel->hide();
         p.MifAuthPanel->setEnabled(false);
@@ -134,7 +167,7 @@ void TPosParaForm::TATypeRBtn1Click() {
         p.MifDataBlkEdit11->setEnabled(false);
         p.MifDataBlkEdit10->setReadOnly(false);
         p.MifDataBlkEdit10->setEnabled(true);
-        SetStatus(QStringLiteral("SLE55Rは1ブロック8バイトのみ対応"));
+        SetPageNote(CardPage::TypeA, QStringLiteral("SLE55Rは1ブロック8バイトのみ対応"));
     }
     const QString start = QStringLiteral("0～") + QString::number(15 / divisor);
     const QString length = QStringLiteral("1～") + QString::number(16 / divisor);

@@ -6,14 +6,16 @@
 #include <QRadioButton>
 
 #include "app/card_param_pages.h"
+#include "app/typing_limit.h"
 
 namespace tapwedge::app {
 namespace {
 
 std::string Text(const QLineEdit* edit) { return edit->text().toStdString(); }
 
+// Every value of an entry is shown whole, also one wider than the box takes when typed.
 void SetText(QLineEdit* edit, const std::string& text) {
-    edit->setText(QString::fromStdString(text));
+    ShowWholeText(edit, QString::fromStdString(text));
 }
 
 AreaTexts ReadArea(const QLineEdit* block, const QLineEdit* start, const QLineEdit* length) {
@@ -68,6 +70,7 @@ FelicaPageState CardPageWidgets::ReadFelica() const {
     page.Ssfc = SsfcRBtn1->isChecked();
     page.SystemCode = Text(CSysCodeEdit1);
     page.CodeIndex = CCodeCombBox1->currentIndex();
+    page.KeptCode = KeptCodes[0];
     page.ServiceCode1 = Text(ServiceCodeEdit1);
     page.ServiceCode2 = Text(ServiceCodeEdit11);
     page.Areas[0] = ReadArea(CDataBlkEdit10, CDataStartEdit10, CDataLenEdit10);
@@ -90,6 +93,7 @@ TypeAPageState CardPageWidgets::ReadTypeA() const {
     page.AuthBlock = Text(MifKeyBlkEdit);
     page.Key = Text(MifKeyEdit);
     page.CodeIndex = MifCodeCombBox->currentIndex();
+    page.KeptCode = KeptCodes[1];
     page.Areas[0] = ReadArea(MifDataBlkEdit10, MifDataStartEdit10, MifDataLenEdit10);
     page.Areas[1] = ReadArea(MifDataBlkEdit11, MifDataStartEdit11, MifDataLenEdit11);
     return page;
@@ -99,10 +103,12 @@ Iso15693PageState CardPageWidgets::ReadIso15693() const {
     Iso15693PageState page;
     page.BlockArea = ICDataRBtn->isChecked();
     page.CodeIndex = ICCodeCombBox->currentIndex();
+    page.KeptCode = KeptCodes[2];
     page.Afi = Text(ICAfiEdit);
     page.ReadSingle = ReadSingleRBtn->isChecked();
     page.OptionFlag = ICOptionFlagCBox->isChecked();
     page.BlockSizeIndex = ICBlkSizeCBox->currentIndex();
+    page.KeptBlockSize = KeptBlockSize;
     page.Areas[0] = ReadArea(ICDataBlkEdit10, ICDataStartEdit10, ICDataLenEdit10);
     page.Areas[1] = ReadArea(ICDataBlkEdit11, ICDataStartEdit11, ICDataLenEdit11);
     return page;
@@ -111,6 +117,7 @@ Iso15693PageState CardPageWidgets::ReadIso15693() const {
 CardPages CardPageWidgets::Read() const { return {ReadFelica(), ReadTypeA(), ReadIso15693()}; }
 
 void CardPageWidgets::WriteFelica(const FelicaPageState& page) {
+    KeptCodes[0] = page.KeptCode;
     SelectItem(CCodeCombBox1, page.CodeIndex);
     Choose(BlockRBtn1, IDmRBtn1, page.BlockArea);
     Choose(SsfcRBtn1, NormalRBtn1, page.Ssfc);
@@ -127,6 +134,7 @@ void CardPageWidgets::WriteFelica(const FelicaPageState& page) {
 }
 
 void CardPageWidgets::WriteTypeA(const TypeAPageState& page) {
+    KeptCodes[1] = page.KeptCode;
     SelectItem(MifCodeCombBox, page.CodeIndex);
     Choose(MifDataRBtn, MifUidRBtn, page.BlockArea);
     Choose(TATypeRBtn2, TATypeRBtn1, page.Sle55r);
@@ -145,6 +153,8 @@ void CardPageWidgets::WriteTypeA(const TypeAPageState& page) {
 }
 
 void CardPageWidgets::WriteIso15693(const Iso15693PageState& page) {
+    KeptCodes[2] = page.KeptCode;
+    KeptBlockSize = page.KeptBlockSize;
     SelectItem(ICCodeCombBox, page.CodeIndex);
     Choose(ICDataRBtn, ICUidRBtn, page.BlockArea);
     SetText(ICAfiEdit, page.Afi);

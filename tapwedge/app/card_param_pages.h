@@ -116,6 +116,11 @@ struct CardPageWidgets {
     QLineEdit* PosOutDtEdit1;
     QLineEdit* PosOutDtEdit2;
 
+    // What the lists of the FeliCa, Type A and ISO15693 pages cannot show of the entry shown
+    // last on them: its output code (and block size), stored while the list selects nothing.
+    int KeptCodes[3] = {kNoItem, kNoItem, kNoItem};
+    int KeptBlockSize = kNoItem;
+
     QGroupBox* Page(CardPage page) const;
     // The page whose box is not hidden; None also when none is shown.
     CardPage VisiblePage() const;

@@ -5,10 +5,12 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QStatusBar>
 
 #include "app/card_param_form.h"
 #include "app/card_param_pages.h"
+#include "app/typing_limit.h"
 
 namespace tapwedge::app {
 
@@ -18,9 +20,9 @@ int TPosParaForm::ShowParamImage(const CardParamImage& image, QString& message) 
     const int shown = CardRBtn2->isChecked() ? 1 : 0;
     ShowCardEntry(shown, image.Entries[shown]);
     const int other = 1 - shown;
-    SelectItem(KindList(other), KindItemOfEntry(image.Entries[other]));
-    pages_->PosOutDtEdit1->setText(QString::number(image.Width1));
-    pages_->PosOutDtEdit2->setText(QString::number(image.Width2));
+    SelectItem(KindList(other), KindItemOfEntry(image.Entries[other], other, IsoOffered()));
+    ShowWholeText(pages_->PosOutDtEdit1, QString::number(image.Width1));
+    ShowWholeText(pages_->PosOutDtEdit2, QString::number(image.Width2));
     return 0;
 }
 
@@ -30,11 +32,11 @@ int TPosParaForm::ShowCardEntry(int index, const CardEntry& entry) {
     switch (page) {
     case CardPage::Felica:
         pages_->WriteFelica(pages.Felica);
-        RBtn1Click();
+        FelicaLayout();
         break;
     case CardPage::TypeA:
         pages_->WriteTypeA(pages.TypeA);
-        MifUidRBtnClick();
+        TypeALayout();
         break;
     case CardPage::Iso15693:
         pages_->WriteIso15693(pages.Iso15693);
@@ -44,8 +46,8 @@ int TPosParaForm::ShowCardEntry(int index, const CardEntry& entry) {
         break;
     case CardPage::None: break;
     }
-    pages_->ShowOnly(page);
-    SelectItem(KindList(index), KindItemOfPage(page));
+    ShowPage(page);
+    SelectItem(KindList(index), KindItemOfPage(page, index));
     keepsEntry_[index] = DialogKeepsEntry(entry, page);
     return 0;
 }
@@ -60,16 +62,21 @@ int TPosParaForm::StoreParameter(int index, CardEntry& entry, QString& message) 
     return result;
 }
 
-int TPosParaForm::StoreShownParameter(int index, QString& message) {
-    CardEntry entry = WorkImage.Entries[index];
-    if (StoreParameter(index, entry, message) < 0) return -1;
-    std::uint8_t widths[2] = {};
+int TPosParaForm::ReadFixedWidths(std::uint8_t (&widths)[2], QString& message) const {
     std::string text;
     if (ParseFixedWidth(pages_->PosOutDtEdit1->text().toStdString(), widths[0], text) < 0 ||
         ParseFixedWidth(pages_->PosOutDtEdit2->text().toStdString(), widths[1], text) < 0) {
         message = QString::fromStdString(text);
         return -1;
     }
+    return 0;
+}
+
+int TPosParaForm::StoreShownParameter(int index, QString& message) {
+    CardEntry entry = WorkImage.Entries[index];
+    if (StoreParameter(index, entry, message) < 0) return -1;
+    std::uint8_t widths[2] = {};
+    if (ReadFixedWidths(widths, message) < 0) return -1;
     WorkImage.Entries[index] = entry;
     WorkImage.Width1 = widths[0];
     WorkImage.Width2 = widths[1];
@@ -79,9 +86,19 @@ int TPosParaForm::StoreShownParameter(int index, QString& message) {
 void TPosParaForm::CardRBtn1Click(int tag) {
     const int shown = tag;
     const int left = 1 - tag;
+    QString message;
+    std::uint8_t widths[2] = {};
+    if (ReadFixedWidths(widths, message) < 0) {
+        // The widths belong to neither parameter: the switch is refused and the parameter
+        // stays shown as the user left it, with its edits, until the width is mended.
+        const QSignalBlocker first(CardRBtn1);
+        const QSignalBlocker second(CardRBtn2);
+        (left == 0 ? CardRBtn1 : CardRBtn2)->setChecked(true);
+        SetStatus(message);
+        return;
+    }
     KindList(left)->setEnabled(false);
     KindList(shown)->setEnabled(true);
-    QString message;
     const bool failed = StoreShownParameter(left, message) < 0;
     ShowCardEntry(shown, WorkImage.Entries[shown]);
     // After the show, whose handlers may write the status bar too, so that the message stays.
@@ -98,6 +115,8 @@ void TPosParaForm::EditChkBtnClick() {
     }
     SetStatus(QStringLiteral("パラメータは既存ファイルを更新または新規ファイルへ保存します"));
     CardRBtn1->setChecked(true);
+    // A switch refused for a fixed width leaves parameter 2 shown, with its list.
+    if (!CardRBtn1->isChecked()) return;
     SelCardTypeCBox->setEnabled(true);
     SelCardTypeCBox2->setEnabled(false);
     if (!pages_->NoneGrBox->isHidden()) SelCardTypeCBoxChange(0);
@@ -110,7 +129,13 @@ void TPosParaForm::TempChkBoxClick() {
 }
 
 void TPosParaForm::SelCardTypeCBoxChange(int tag) {
-    pages_->ShowOnly(PageOfKindItem(KindList(tag)->currentIndex(), tag, IsoOffered()));
+    ShowPage(PageOfKindItem(KindList(tag)->currentIndex(), tag, IsoOffered()));
+}
+
+void TPosParaForm::ShowPage(CardPage page) {
+    pages_->ShowOnly(page);
+    // A note of the page that was shown does not stay under another one.
+    if (statusNote_ != CardPage::None && statusNote_ != page) SetStatus(QString());
 }
 
 }  // namespace tapwedge::app

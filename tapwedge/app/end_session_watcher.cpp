@@ -36,7 +36,7 @@ EndSessionWatcher::EndSessionWatcher(QObject* parent) : QObject(parent) {
 
     if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
         connect(gui, &QGuiApplication::commitDataRequest, this,
-                [this](QSessionManager&) { emit EndSessionRequested(); });
+                [this](QSessionManager&) { Request(); });
     }
 }
 
@@ -57,6 +57,11 @@ void EndSessionWatcher::OnSignalPipe() {
     char bytes[16];
     while (read(signalPipe[0], bytes, sizeof bytes) > 0) {
     }
+    Request();
+}
+
+void EndSessionWatcher::Request() {
+    requested_ = true;
     emit EndSessionRequested();
 }
 

@@ -15,13 +15,18 @@ public:
     explicit EndSessionWatcher(QObject* parent = nullptr);
     ~EndSessionWatcher() override;
 
+    // Whether an end was asked for since the watcher was made.
+    bool Requested() const { return requested_; }
+
 signals:
     void EndSessionRequested();
 
 private:
     void OnSignalPipe();
+    void Request();
 
     QSocketNotifier* notifier_ = nullptr;
+    bool requested_ = false;
 };
 
 }  // namespace tapwedge::app

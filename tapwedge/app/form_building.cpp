@@ -3,11 +3,16 @@
 #include <QBoxLayout>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+
+#include <algorithm>
+
+#include "app/typing_limit.h"
 
 namespace tapwedge::app {
 namespace {
@@ -31,9 +36,12 @@ QLabel* MakeLabel(QWidget* parent, const QString& text, const char* name) {
 
 QLineEdit* MakeEdit(QWidget* parent, const char* name, int maxLength, const QString& text) {
     auto* edit = Named(new QLineEdit(text, parent), name);
-    edit->setMaxLength(maxLength);
-    // Room for the widest digits plus the frame and text margins of the style.
-    const int digits = edit->fontMetrics().horizontalAdvance(QString(maxLength, QChar(u'W')));
+    LimitTyping(edit, maxLength);
+    // Room for the widest digits plus the frame and text margins of the style, and at least for
+    // a byte in decimal, which the program may show in a narrower box.
+    const QFontMetrics metrics = edit->fontMetrics();
+    const int digits = std::max(metrics.horizontalAdvance(QString(maxLength, QChar(u'W'))),
+                                metrics.horizontalAdvance(QStringLiteral("000")));
     edit->setFixedWidth(digits + 16);
     return edit;
 }

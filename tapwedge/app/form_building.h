@@ -18,7 +18,8 @@ class QWidget;
 namespace tapwedge::app {
 
 QLabel* MakeLabel(QWidget* parent, const QString& text, const char* name = nullptr);
-// An edit of at most maxLength characters, wide enough for them.
+// An edit that takes at most maxLength typed characters, wide enough for them; a longer text
+// the program shows with ShowWholeText (app/typing_limit.h) is shown whole.
 QLineEdit* MakeEdit(QWidget* parent, const char* name, int maxLength, const QString& text = {});
 QRadioButton* MakeRadio(QWidget* parent, const char* name, const QString& text, bool checked);
 QCheckBox* MakeCheck(QWidget* parent, const char* name, const QString& text, bool checked);

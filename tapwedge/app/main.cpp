@@ -23,7 +23,11 @@ int main(int argc, char** argv) {
     TapwedgeApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Tapwedge"));
     // From the start: an end signal that comes early ends the program in order, not by default.
+    // A box that is up (such as a start-up message) closes, so the program ends as soon as it
+    // is free to.
     EndSessionWatcher endSession;
+    QObject::connect(&endSession, &EndSessionWatcher::EndSessionRequested, &application,
+                     &CloseModalWindows);
 
     QString lockFolder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     if (lockFolder.isEmpty()) lockFolder = QStringLiteral("/tmp");
@@ -54,6 +58,8 @@ int main(int argc, char** argv) {
         TForm1 form(settingsFolder, keys.Injector.get());
         QObject::connect(&endSession, &EndSessionWatcher::EndSessionRequested, &form,
                          &TForm1::WMEndSession);
+        // Asked for while the form was being built (during its start-up message).
+        if (endSession.Requested()) form.WMEndSession();
         QObject::connect(&form, &TForm1::Closed, &application, &QCoreApplication::quit,
                          Qt::QueuedConnection);
         if (!form.Closing()) QCoreApplication::exec();

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "core/auth_messages.h"
 #include "core/card_param_image.h"
 #include "core/card_read_engine.h"
 #include "core/card_records.h"
@@ -112,8 +113,15 @@ private:
     void ApplyDefaults();
     void ReadCardParameters();
     void BuildMenu();
-    void PollUsb();
+    // The steps of one tick; PollBusy and Timer1 are handled around them.
+    void TickSteps();
+    void PollUsb(std::uint32_t epoch);
     void ReadAndOutput();
+    // Types a read: the tray menu stays shut meanwhile, so that no key of the card reaches it.
+    void TypeCard();
+    // The communication settings item closed the reader, or the program is ending, since the
+    // step that noted `epoch` began: a tick stops there.
+    bool ReaderLostSince(std::uint32_t epoch) const { return closing_ || readerEpoch_ != epoch; }
     void InstallDeactivationHandler() { deactivationHandler_ = true; }
     void RemoveDeactivationHandler() { deactivationHandler_ = false; }
     void OnMenuHidden();
@@ -126,6 +134,10 @@ private:
     bool deactivationHandler_ = false;
     bool closing_ = false;
     bool closed_ = false;
+    std::uint32_t readerEpoch_ = 0;  // counts the closes of the reader by a menu item
+    int dialogsOpen_ = 0;            // dialogs of the menu that are open (they keep polling paused)
+    bool menuSetAside_ = false;      // the menu is hidden for a card's output, not dismissed
+    AuthMessageGate authMessages_;
 };
 
 }  // namespace tapwedge::app

@@ -18,6 +18,8 @@ void TForm1::PopupMenu1Popup() {
 }
 
 void TForm1::OnMenuHidden() {
+    // Shut only for the output of a card: it opens again right after.
+    if (menuSetAside_) return;
     // A chosen item runs its handler right after the menu hides, and every handler removes the
     // deactivation handler first; look once that has happened. A menu left without a choice
     // (Escape, a click elsewhere) resumes polling: a tray program may have no active window
@@ -28,7 +30,9 @@ void TForm1::OnMenuHidden() {
 }
 
 void TForm1::ResumeAfterMenu() {
-    SetPolling(!N4StopMItem->isChecked());
+    // A dialog of the menu keeps polling paused until it closes, whatever the menu does
+    // meanwhile (the tray icon opens it again above the dialog).
+    if (dialogsOpen_ == 0) SetPolling(!N4StopMItem->isChecked());
     RemoveDeactivationHandler();
 }
 

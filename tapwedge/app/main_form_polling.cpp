@@ -1,5 +1,6 @@
 // The polling loop: one tick of Timer1 brings the reader connection one step further and, once
 // the reader is ready, reads a card and outputs it.
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QTimer>
 
@@ -11,6 +12,7 @@
 #include "app/tasktray_icon.h"
 #include "app/ui_hooks.h"
 #include "app/view_form.h"
+#include "core/auth_messages.h"
 #include "core/keystroke_output.h"
 #include "core/reader_status.h"
 #include "core/text_format.h"
@@ -37,45 +39,57 @@ void TForm1::Timer1Timer() {
     if (Settings.PollingStopped || PollBusy || closing_) return;
     PollBusy = 1;
     Timer1->stop();
-
-    if (Settings.CommSettings.ComPort != 0) {
-        const int port = Settings.CommSettings.ComPort;
-        if (ReaderState == kReaderClosed && ComPortExists(port) &&
-            TwOpen(port, Settings.CommSettings.Baud) == TW_OK) {
-            ReaderState = kReaderOpen;
-        }
-        if (ReaderState == kReaderOpen) InitReader();
-    } else {
-        try {
-            PollUsb();
-        } catch (...) {
-            ReaderState = kReaderClosed;
-            LastUsbState = -1;
-        }
-        if (ReaderState != LastUsbState && !closing_) {
-            ShowTrayStatus(ReaderState);
-            if (ReaderState == kReaderOpen) {
-                InitReader();
-            } else {
-                TwClose();
-            }
-            LastUsbState = ReaderState;
-        }
-    }
-
-    if (ReaderState == kReaderReady && !closing_) ReadAndOutput();
-
+    TickSteps();
     if (!Settings.PollingStopped && !closing_) Timer1->start();
     PollBusy = 0;
 }
 
-void TForm1::PollUsb() {
+// Every wait of a tick processes messages, so the menu may pause polling (the paused bit, which
+// only holds reads back) or close the reader (the epoch) in the middle of a step. A tick whose
+// reader was closed under it stops at once: no command, message or state of its own follows.
+void TForm1::TickSteps() {
+    const std::uint32_t epoch = readerEpoch_;
+    if (Settings.CommSettings.ComPort != 0) {
+        const int port = Settings.CommSettings.ComPort;
+        if (ConnectionOf(ReaderState) == kReaderClosed && ComPortExists(port) &&
+            TwOpen(port, Settings.CommSettings.Baud) == TW_OK) {
+            if (ReaderLostSince(epoch)) return;
+            ReaderState = WithConnection(ReaderState, kReaderOpen);
+            authMessages_.Forget();
+        }
+        if (ReaderLostSince(epoch)) return;
+        if (ConnectionOf(ReaderState) == kReaderOpen) InitReader();
+    } else {
+        try {
+            PollUsb(epoch);
+        } catch (...) {
+            ReaderState = WithConnection(ReaderState, kReaderClosed);
+            LastUsbState = -1;
+        }
+        if (ReaderLostSince(epoch)) return;
+        if (ConnectionOf(ReaderState) != LastUsbState) {
+            ShowTrayStatus(ReaderState);
+            if (ConnectionOf(ReaderState) == kReaderOpen) {
+                InitReader();
+            } else {
+                TwClose();
+            }
+            if (ReaderLostSince(epoch)) return;
+            LastUsbState = ConnectionOf(ReaderState);
+        }
+    }
+
+    // Paused, the state is never exactly ready: no read starts.
+    if (ReaderState == kReaderReady && !ReaderLostSince(epoch)) ReadAndOutput();
+}
+
+void TForm1::PollUsb(std::uint32_t epoch) {
     if (LastUsbState > 0) {
         // A reader is in use: it stays while its DSR line is up.
         if (TwUsbChkLine(0) == 0) {
-            ReaderState = kReaderClosed;
-        } else if (ReaderState == kReaderClosed) {
-            ReaderState = kReaderOpen;
+            ReaderState = WithConnection(ReaderState, kReaderClosed);
+        } else if (ConnectionOf(ReaderState) == kReaderClosed) {
+            ReaderState = WithConnection(ReaderState, kReaderOpen);
         }
         return;
     }
@@ -90,55 +104,81 @@ void TForm1::PollUsb() {
         description[kUsbTextSize - 1] = '\0';
         serial[kUsbTextSize - 1] = '\0';
         if (std::strstr(description, kReaderModel) == nullptr) continue;
-        if (TwUsbOpen(serial, 0, Settings.CommSettings.Baud) == TW_OK) {
-            ReaderState = kReaderOpen;
+        const std::int32_t opened = TwUsbOpen(serial, 0, Settings.CommSettings.Baud);
+        if (ReaderLostSince(epoch)) return;
+        if (opened == TW_OK) {
+            ReaderState = WithConnection(ReaderState, kReaderOpen);
+            authMessages_.Forget();
         } else {
             TwClose();
-            ReaderState = kReaderClosed;
+            ReaderState = WithConnection(ReaderState, kReaderClosed);
         }
         return;
     }
 }
 
 void TForm1::ReadAndOutput() {
+    const std::uint32_t epoch = readerEpoch_;
     const std::int32_t n = Engine.ReadCard(CardID, CardData, Settings.CommSettings.ReaderType);
-    // The program may have been asked to end while the read waited: nothing more goes out.
-    if (closing_) return;
     if (ViewForm && n > 0) {
         DumpToView(0, "CardID", CardID.Length, CardID.Bytes);
         DumpToView(1, "CardData", CardData.Length, CardData.Bytes);
     }
     if (n > 0) {
+        // A card that was read is logged even when the program is asked to end meanwhile; it is
+        // only typed (and announced) while the program goes on.
         OutputOptions& options = Settings.OutputOptions;
         OutputItems& items = Settings.OutputItems;
-        if (options.Beep) Beep();
+        if (options.Beep && !closing_) Beep();
         GetAreaLengths(Engine, items[1].Length, items[2].Length);
         CardData.Length = FormatData(Engine, CardData, CardData.Length);
         CardID.Length = FormatId(Engine, CardID, CardID.Length);
-        if (options.KeyboardOutput) TypeOutputItems({items, options, injector_}, CardID, CardData);
-        if (options.FileOutput && !closing_) WriteCsvLine();
+        if (options.KeyboardOutput && !closing_) TypeCard();
+        if (options.FileOutput) WriteCsvLine();
         return;
     }
     if (n < 0) {
+        if (ReaderLostSince(epoch)) return;
         const std::int32_t code = n & 0x7FFFFFFF;
-        if (IsRecoverableError(code) || closing_) return;
+        if (IsRecoverableError(code) || ReaderLostSince(epoch)) return;
         if (Settings.CommSettings.ComPort != 0) {
             TwClose();
-            ReaderState = kReaderClosed;
+            ReaderState = WithConnection(ReaderState, kReaderClosed);
         } else {
-            ReaderState = kReaderOpen;
+            ReaderState = WithConnection(ReaderState, kReaderOpen);
         }
         ShowTrayStatus(ReaderState);
     }
 }
 
+void TForm1::TypeCard() {
+    // A menu that opened while the card was read is shut for the output and opened again after
+    // it, as a click during the output opens it only then.
+    const bool menuWasOpen = PopupMenu1->isVisible();
+    const QPoint menuAt = PopupMenu1->pos();
+    if (menuWasOpen) {
+        menuSetAside_ = true;
+        PopupMenu1->hide();
+        menuSetAside_ = false;
+    }
+    if (TrayIcon) TrayIcon->HoldClicks(true);
+    TypeOutputItems({Settings.OutputItems, Settings.OutputOptions, injector_, &closing_}, CardID,
+                    CardData);
+    if (closing_ || !TrayIcon) return;
+    TrayIcon->HoldClicks(false);
+    if (menuWasOpen && !PopupMenu1->isVisible()) PopupMenu1->popup(menuAt);
+}
+
 int TForm1::InitReader() {
+    // Each step may wait and so run the menu: pausing changes none of the steps, while a reader
+    // closed by the communication settings item ends the initialisation at once.
+    const std::uint32_t epoch = readerEpoch_;
     std::uint8_t attention[8];
     bool answered = false;
     for (int attempt = 0; attempt < kAttentionTries && !answered; ++attempt) {
         answered = TwAttention(attention) == TW_OK;
         if (!answered) WaitPumping(kAttentionPause);
-        if (closing_) return -1;
+        if (ReaderLostSince(epoch)) return -1;
     }
     if (!answered) {
         Timer1->setInterval(kSlowInterval);
@@ -147,41 +187,36 @@ int TForm1::InitReader() {
 
     // Room for the longest version text the library returns, terminator included.
     char version[256] = {};
+    const std::int32_t versionResult = TwGetVersion(version);
+    if (ReaderLostSince(epoch)) return -1;
     std::int32_t& readerType = Settings.CommSettings.ReaderType;
-    readerType = TwGetVersion(version) == TW_OK ? ReaderTypeFromVersion(version, sizeof version)
-                                                : kReaderTypeUndetected;
+    readerType = versionResult == TW_OK ? ReaderTypeFromVersion(version, sizeof version)
+                                        : kReaderTypeUndetected;
     ReaderState |= kReaderOpen;
 
     const CommSettings& comm = Settings.CommSettings;
     const std::int32_t result = comm.AuthMethod != 0 ? TwPWAuthentication(&comm.Keys)
                                                      : TwAuthentication(&comm.Keys, comm.CommMode);
-    if (closing_) return -1;
+    if (ReaderLostSince(epoch)) return -1;
     const int edition = EditionOf(readerType);
-    switch (result) {
-    case TW_OK:
+    const AuthOutcome outcome = AuthOutcomeOf(result, edition);
+    if (outcome.Ready) {
         ReaderState |= 2;
-        break;
-    case TW_ERR_AUTH_REFUSED:
-        ShowMessage(QStringLiteral("認証エラー"));
-        break;
-    case TW_ERR_PASSWORD_DISABLED:
-        ShowMessage(QStringLiteral("ﾊﾟｽﾜｰﾄﾞ認証無効"));
-        break;
-    case TW_ERR_READER_REJECTED:
-        // A reader without encryption (or an unknown model) counts as ready unauthenticated.
-        if (edition == kEditionPlain || edition == kEditionUnsupported) ReaderState |= 2;
-        break;
-    default:
-        ShowMessage(QStringLiteral("レスポンスエラー"));
-        break;
+        authMessages_.Forget();
+    } else if (outcome.Message != nullptr && authMessages_.Failed(result)) {
+        // Told once while the same failure repeats: the tray's tip keeps telling it, and the
+        // menu stays within reach to mend the keys.
+        ShowMessage(QString::fromUtf8(outcome.Message));
+        if (ReaderLostSince(epoch)) return -1;
     }
-    if (closing_) return -1;
     ShowTrayStatus(ReaderState);
-    if (ReaderState != kReaderReady) return 0;
+    if (ConnectionOf(ReaderState) != kReaderReady) return 0;
 
     if (edition == kEditionEncrypted || edition == kEditionSsfc) {
         TwCardKeyIdList list{};
-        Settings.CardKeyId = TwGetCardKeyID(&list) == TW_OK ? list.KeyId[0] : 0;
+        const std::int32_t listed = TwGetCardKeyID(&list);
+        if (ReaderLostSince(epoch)) return -1;
+        Settings.CardKeyId = listed == TW_OK ? list.KeyId[0] : 0;
         // The FeliCa entries authenticate with this key ID from now on, not only after the
         // next decode of the card parameters.
         for (DecodedEntry& entry : Engine.Entries) entry.KeyId = Settings.CardKeyId;
@@ -192,7 +227,10 @@ int TForm1::InitReader() {
 
 void TForm1::ShowTrayStatus(std::int32_t state) {
     const TrayStatus status = TrayStatusFor(state);
-    if (state == kReaderClosed) Settings.CommSettings.ReaderType = kReaderTypeUndetected;
+    // No reader, paused or not: nothing is known of its kind.
+    if (ConnectionOf(state) == kReaderClosed) {
+        Settings.CommSettings.ReaderType = kReaderTypeUndetected;
+    }
     if (!TrayIcon) return;
     switch (status.Icon) {
     case TrayIcon::NoReader: TrayIcon->Icon = Image1; break;

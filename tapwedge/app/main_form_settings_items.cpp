@@ -23,7 +23,9 @@ template <typename Steps>
 void TForm1::AroundDialog(Steps steps) {
     RemoveDeactivationHandler();
     EnableMenuItems(false);
+    ++dialogsOpen_;
     steps();
+    --dialogsOpen_;
     EnableMenuItems(true);
     SetPolling(!N4StopMItem->isChecked());
 }
@@ -40,6 +42,8 @@ void TForm1::N1SetMItemClick() {
 
 void TForm1::N3PortMItemClick() {
     AroundDialog([this] {
+        // A tick waiting for the reader stops where it is.
+        ++readerEpoch_;
         TwClose();
         ReaderState = kReaderClosed;
         Settings.PollingStopped = 1;
@@ -48,6 +52,7 @@ void TForm1::N3PortMItemClick() {
         TProtocol protocol(nullptr, Settings.CommDialogMode);
         const TwAuthKeys keysBefore = Settings.CommSettings.Keys;
         if (protocol.Execute(Settings.CommSettings) != 0) return;
+        authMessages_.Forget();
         const TwAuthKeys& keys = Settings.CommSettings.Keys;
         // Keys count as changed against the keys in force, not against the image's key bytes,
         // which are zero while the built-in keys are used: confirming the dialog unchanged must
@@ -81,6 +86,14 @@ void TForm1::N2CardMItemClick() {
         if (dialog.exec() != kResultOk) return;
         std::string name;
         dialog.TakeResult(Image, name);
+        authMessages_.Forget();
+        // Bit 7 marks parameters changed in the dialog but saved to no file, so that the dialog
+        // opens on them as such; an image saved to or read from a file is no such change.
+        if (dialog.KeptOnlyInMemory()) {
+            Image.Flags |= CardParamImage::kTemporaryChange;
+        } else {
+            Image.Flags &= static_cast<std::uint8_t>(~CardParamImage::kTemporaryChange);
+        }
         Settings.CardFileName = name.substr(0, kCardFileNameMax);
         Engine.DecodeCardParams(Image.Data(), Settings.OutputOptions.UidNormalOrder,
                                 Settings.CardKeyId);

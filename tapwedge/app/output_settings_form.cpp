@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
@@ -19,7 +20,9 @@
 #include <string>
 #include <utility>
 
+#include "app/edit_event_filters.h"
 #include "app/ui_hooks.h"
+#include "core/key_filters.h"
 #include "core/profile_file.h"
 
 namespace tapwedge::app {
@@ -137,13 +140,21 @@ void TForm2::BuildControls() {
     WaitTimeEdit->setFixedWidth(WaitTimeEdit->fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 12);
     WaitTimeEdit->setAttribute(Qt::WA_InputMethodEnabled, false);
     WaitTimeEdit->installEventFilter(this);
+    InstallPasteFilter(WaitTimeEdit, FilterDecimalDigitKey, kWaitTimeMaxLength,
+                       TooLongPaste::Refused);
     auto* waitRow = new QHBoxLayout;
     waitRow->addWidget(Label("Label6", QStringLiteral("1文字出力間隔")));
     waitRow->addWidget(WaitTimeEdit);
     waitRow->addStretch();
     OutFileCBox = Named<QCheckBox>("OutFileCBox", QStringLiteral("ファイル"));
     FolderEdit = Named<QLineEdit>("FolderEdit");
+    // Chosen with the folder button only: drawn on the window's colour, as a field that takes no
+    // typing, and left out of the tab order.
     FolderEdit->setReadOnly(true);
+    FolderEdit->setFocusPolicy(Qt::ClickFocus);
+    QPalette readOnly = FolderEdit->palette();
+    readOnly.setColor(QPalette::Base, readOnly.color(QPalette::Window));
+    FolderEdit->setPalette(readOnly);
     FolderEdit->setEnabled(false);
     FolderSelectSBtn = Named<QToolButton>("FolderSelectSBtn");
     FolderSelectSBtn->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
@@ -238,7 +249,7 @@ void TForm2::Fill(const OutputOptions& options, const OutputItems& items) {
     if (options.StartStopped != 0) StopRBtn->setChecked(true);
     CodeChangeBox->setChecked(options.CaseSwitch != 0);
     // A longer stored wait (from an edited INI file) is shown whole and applied unchanged; typing
-    // is still held to three digits once the user shortens it.
+    // never makes the text longer than three digits (eventFilter).
     const QString waitTime = QString::number(options.WaitTime);
     WaitTimeEdit->setMaxLength(std::max<int>(kWaitTimeMaxLength, waitTime.size()));
     WaitTimeEdit->setText(waitTime);
@@ -323,10 +334,15 @@ bool TForm2::eventFilter(QObject* watched, QEvent* event) {
         const auto* keyEvent = static_cast<QKeyEvent*>(event);
         // Delete is an editing key here, not the character 127 it carries.
         if (keyEvent->key() == Qt::Key_Delete) return false;
+        int characters = 0;
         for (QChar key : keyEvent->text()) {
             WaitTimeEditKeyPress(key);
             if (key.isNull()) return true;
+            if (key.unicode() >= 32) ++characters;
         }
+        // The edit may show a longer stored wait whole; what is typed never goes past 3 digits.
+        const qsizetype kept = WaitTimeEdit->text().size() - WaitTimeEdit->selectedText().size();
+        if (characters > 0 && kept + characters > kWaitTimeMaxLength) return true;
     }
     return QDialog::eventFilter(watched, event);
 }
@@ -335,14 +351,18 @@ void TForm2::OkBtnClick() {
     if (FileNameAccepted()) done(kResultOk);
 }
 
-// With file output on, a file name that cannot name a file in the chosen folder would lose every
-// CSV line without a word; such a name is refused here and the dialog stays open.
+// The name is kept without blanks around it, as the settings file reads it back; a name that is
+// empty then would read back as "log.csv", so it is refused, with file output on or off. With file
+// output on, a name that cannot name a file in the chosen folder would lose every CSV line without
+// a word, so it is refused too. The dialog stays open.
 bool TForm2::FileNameAccepted() {
-    if (!OutFileCBox->isChecked()) return true;
-    const QString name = FileEdit->text();
+    const QString name = FileEdit->text().trimmed();
+    if (name != FileEdit->text()) FileEdit->setText(name);
     QString problem;
     if (name.isEmpty()) {
         problem = QStringLiteral("ファイル名を入力してください。");
+    } else if (!OutFileCBox->isChecked()) {
+        return true;
     } else if (name.contains(QLatin1Char('/')) || name == QLatin1String(".") ||
                name == QLatin1String("..")) {
         problem = QStringLiteral("ファイル名「%1」は使えません。"
@@ -351,8 +371,10 @@ bool TForm2::FileNameAccepted() {
     }
     if (problem.isEmpty()) return true;
     ShowMessageBox({windowTitle(), problem, BoxIcon::Warning, false});
-    FileEdit->setFocus();
-    FileEdit->selectAll();
+    if (FileEdit->isEnabled()) {
+        FileEdit->setFocus();
+        FileEdit->selectAll();
+    }
     return false;
 }
 

@@ -8,6 +8,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include "app/title_bar_only.h"
 #include "app/ui_hooks.h"
 
 namespace tapwedge::app {
@@ -18,8 +19,7 @@ TPasswordForm::TPasswordForm(QWidget* owner, const QString& expected, const QStr
       PasswordResult(kResultNo) {
     setObjectName(QStringLiteral("PasswordForm"));
     setWindowTitle(QStringLiteral("Password入力"));
-    // A title without border icons: no close box.
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    ShowTitleBarOnly(this);
 
     MsgLbl = new QLabel(QStringLiteral("パスワード入力(5桁)"));
     MsgLbl->setObjectName(QStringLiteral("MsgLbl"));

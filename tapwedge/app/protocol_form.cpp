@@ -13,7 +13,9 @@
 
 #include <algorithm>
 
+#include "app/edit_event_filters.h"
 #include "app/fonts.h"
+#include "app/title_bar_only.h"
 #include "app/ui_hooks.h"
 #include "core/comm_form_values.h"
 #include "core/hex_text.h"
@@ -24,7 +26,7 @@ namespace tapwedge::app {
 namespace {
 
 constexpr int kFontPixels = 12;
-constexpr int kKeyDigits = 16;  // 8 bytes
+constexpr int kKeyDigits = kKeyTextDigits;  // 8 bytes
 constexpr int kMinPortDigits = 2;
 
 template <class Widget>
@@ -95,8 +97,8 @@ int TProtocol::Execute(CommSettings& settings) {
 }
 
 TProtocolForm::TProtocolForm(TProtocol& protocol, QWidget* owner)
-    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      protocol_(protocol) {
+    : QDialog(owner), protocol_(protocol) {
+    ShowTitleBarOnly(this);
     setObjectName("ProtocolForm");
     setWindowTitle("Parameter Set Form");
     setFixedSize(324, 394);
@@ -127,6 +129,8 @@ void TProtocolForm::BuildControls() {
     comPortCBox_->lineEdit()->setMaxLength(kMinPortDigits);
     FilterKeysOf(comPortCBox_, this);
     FilterKeysOf(comPortCBox_->lineEdit(), this);
+    // Ports 0..255: three digits at most, fewer while the box holds fewer.
+    InstallPasteFilter(comPortCBox_->lineEdit(), FilterPortChar, 3, TooLongPaste::Refused);
     AddLabel(protocolGrBox_, "Label4", "通信速度", 24, 65);
     baudRateCBox_ = Place(new QComboBox(protocolGrBox_), "BaudRateCBox", 120, 61, 114, 21);
     baudRateCBox_->setFont(FixedJapaneseFont(kFontPixels));
@@ -142,7 +146,10 @@ void TProtocolForm::BuildControls() {
     karEdit_ = AddKeyEdit(keyGrBox, "KarEdit", 40, true);
     kbrEdit_ = AddKeyEdit(keyGrBox, "KbrEdit", 66, true);
     kcrEdit_ = AddKeyEdit(keyGrBox, "KcrEdit", 92, true);
-    for (QLineEdit* edit : {idEdit_, karEdit_, kbrEdit_, kcrEdit_}) FilterKeysOf(edit, this);
+    for (QLineEdit* edit : {idEdit_, karEdit_, kbrEdit_, kcrEdit_}) {
+        FilterKeysOf(edit, this);
+        InstallPasteFilter(edit, FilterHexKeyChar, kKeyDigits, TooLongPaste::ShownWhole);
+    }
 
     authGrBox_ = Place(new QGroupBox("認証方法", this), "AuthGrBox", 32, 254, 257, 41);
     authenRBtn_ = AddRadio(authGrBox_, "AuthenRBtn", "相互認証", 16, 16, 89, 17);
@@ -172,6 +179,7 @@ void TProtocolForm::BuildControls() {
         });
     }
     connect(okButton_, &QPushButton::clicked, this, [this] {
+        if (!EntriesAccepted()) return;
         OKButtonClick();
         done(kResultOk);
     });
@@ -306,6 +314,33 @@ bool TProtocolForm::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
+// A port number above 255 or a key that is not 16 hex digits would be stored as another port
+// or another key (port 1; a key padded with zeros or cut at the first odd character), which the
+// reader then refuses. Such an entry is named in a message and the dialog stays open on it.
+bool TProtocolForm::EntriesAccepted() {
+    QLineEdit* field = nullptr;
+    QString problem;
+    const QString port = comPortCBox_->currentText();
+    if (comPortRBtn_->isChecked() && PortNumberTooLarge(port.toStdString())) {
+        field = comPortCBox_->lineEdit();
+        problem = QStringLiteral("COM Port「%1」は指定できません。1～255の番号を入力してください。").arg(port);
+    }
+    static const char* const kKeyNames[4] = {"ID", "Kar", "Kbr", "Kcr"};
+    for (int i = 0; i < 4 && field == nullptr; ++i) {
+        if (IsWholeKeyText(KeyEdit(i)->text().toStdString())) continue;
+        field = KeyEdit(i);
+        problem = QStringLiteral("認証鍵 %1 は16桁の16進数（0～9、A～F）で入力してください。")
+                      .arg(QLatin1String(kKeyNames[i]));
+    }
+    if (field == nullptr) return true;
+    ShowMessageBox({windowTitle(), problem, BoxIcon::Warning, false});
+    if (field->isEnabled()) {
+        field->setFocus();
+        field->selectAll();
+    }
+    return false;
+}
+
 void TProtocolForm::OKButtonClick() {
     CommSettings& settings = protocol_.Settings;
     settings.ComPort =
@@ -314,7 +349,7 @@ void TProtocolForm::OKButtonClick() {
     std::uint8_t* keys[] = {settings.Keys.Id, settings.Keys.Kar, settings.Keys.Kbr,
                             settings.Keys.Kcr};
     for (int i = 0; i < 4; ++i) {
-        // Only hex digits can be typed; whatever else got in reads as ParseHexText reads it.
+        // Whole keys only (EntriesAccepted).
         ParseHexText(KeyEdit(i)->text().toUtf8().constData(), keys[i], kKeyDigits / 2);
     }
     settings.AuthMethod = authenRBtn_->isChecked() ? 0 : 1;

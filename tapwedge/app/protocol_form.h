@@ -61,6 +61,9 @@ protected:
 
 private:
     void BuildControls();
+    // True when the port and the four keys can be stored as they are; otherwise says which entry
+    // is wrong and puts the focus on it.
+    bool EntriesAccepted();
     void FillComPortList();
     // The port box takes as many digits as the longest port it shows (at least 2), so that a
     // three-digit port is never cut short. shownLength: a text about to be shown that no item has.

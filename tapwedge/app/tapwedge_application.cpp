@@ -1,8 +1,10 @@
 #include "app/tapwedge_application.h"
 
+#include <QLibraryInfo>
 #include <QMetaObject>
 #include <QThread>
 
+#include <cstdio>
 #include <exception>
 
 #include "app/ui_hooks.h"
@@ -10,7 +12,16 @@
 
 namespace tapwedge::app {
 
-TapwedgeApplication::TapwedgeApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+TapwedgeApplication::TapwedgeApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    // Qt's Japanese translation whatever the user's locale: the program speaks only Japanese.
+    // Without it (qt6-translations-l10n not installed) Qt's texts stay English.
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    if (qtTexts_.load(QStringLiteral("qtbase_ja"), folder)) {
+        installTranslator(&qtTexts_);
+    } else {
+        std::fprintf(stderr, "tapwedge: no qtbase_ja translation in %s\n", qPrintable(folder));
+    }
+}
 
 TapwedgeApplication::~TapwedgeApplication() = default;
 

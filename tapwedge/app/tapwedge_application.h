@@ -1,7 +1,9 @@
 #pragma once
-// The program's application object: an exception that escapes an event handler is shown to the
-// user instead of ending the program.
+// The program's application object: Qt's own texts (standard buttons, the folder browser) in
+// Japanese, as every other text of the program, and an exception that escapes an event handler
+// shown to the user instead of ending the program.
 #include <QApplication>
+#include <QTranslator>
 
 namespace tapwedge::app {
 
@@ -12,6 +14,9 @@ public:
     ~TapwedgeApplication() override;
 
     bool notify(QObject* receiver, QEvent* event) override;
+
+private:
+    QTranslator qtTexts_;
 };
 
 // Installs the program's exception display as the platform's exception handler: a message box

@@ -60,15 +60,32 @@ void TTasktrayIcon::ShowTrayMessage(const QString& title, const QString& text) {
 
 void TTasktrayIcon::OnActivated(QSystemTrayIcon::ActivationReason reason) {
     // Every left click opens the menu: the second of two quick clicks comes as a double click.
-    if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) ButtonUp(0, LeftMenu);
-    if (reason == QSystemTrayIcon::Context) ButtonUp(1, RightMenu);
+    if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) ButtonUp(0);
+    if (reason == QSystemTrayIcon::Context) ButtonUp(1);
 }
 
-void TTasktrayIcon::ButtonUp(std::uint8_t button, QMenu* menu) {
-    const QPoint at = QCursor::pos();
-    if (OnMouseUp) OnMouseUp(this, button, at.x(), at.y());
+void TTasktrayIcon::ButtonUp(std::uint8_t button) {
+    const Click click{button, QCursor::pos()};
+    if (held_) {
+        if (button == 0 || !keptClick_) keptClick_ = click;  // a right click opens nothing
+        return;
+    }
+    HandleClick(click);
+}
+
+void TTasktrayIcon::HandleClick(const Click& click) {
+    QMenu* menu = click.Button == 0 ? LeftMenu : RightMenu;
+    if (OnMouseUp) OnMouseUp(this, click.Button, click.At.x(), click.At.y());
     // Not modal: a polling tick that is waiting for the reader goes on while the menu is open.
-    if (menu != nullptr) menu->popup(at);
+    if (menu != nullptr) menu->popup(click.At);
+}
+
+void TTasktrayIcon::HoldClicks(bool hold) {
+    held_ = hold;
+    if (hold || !keptClick_) return;
+    const Click click = *keptClick_;
+    keptClick_.reset();
+    HandleClick(click);
 }
 
 }  // namespace tapwedge::app

@@ -4,11 +4,13 @@
 // right click opens the right menu, which the program leaves unset.
 #include <QIcon>
 #include <QObject>
+#include <QPoint>
 #include <QString>
 #include <QSystemTrayIcon>
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 class QMenu;
 class QWidget;
@@ -46,15 +48,26 @@ public:
     int MessagesShown = 0;
     QString LastMessage;
 
+    // While held, a click opens no menu: the last one is kept and handled when the hold ends
+    // (a menu that opened would take the keys of a card being typed).
+    void HoldClicks(bool hold);
+
     // The icon as the desktop sees it.
     QSystemTrayIcon& TrayIcon() { return tray_; }
 
 private:
+    struct Click {
+        std::uint8_t Button;
+        QPoint At;
+    };
     void OnActivated(QSystemTrayIcon::ActivationReason reason);
-    void ButtonUp(std::uint8_t button, QMenu* menu);
+    void ButtonUp(std::uint8_t button);
+    void HandleClick(const Click& click);
     void ShowTip();
 
     QSystemTrayIcon tray_;
+    bool held_ = false;
+    std::optional<Click> keptClick_;
     QString tip_;
     QString tipNote_;
 };

@@ -1,6 +1,7 @@
 #include "app/ui_hooks.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QLineEdit>
@@ -98,6 +99,13 @@ void Beep() {
         hook();
     } else {
         QApplication::beep();
+    }
+}
+
+void CloseModalWindows() {
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        auto* dialog = qobject_cast<QDialog*>(window);
+        if (dialog != nullptr && dialog->isVisible() && dialog->isModal()) dialog->reject();
     }
 }
 

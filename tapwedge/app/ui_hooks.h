@@ -40,6 +40,10 @@ bool InputBox(const QString& caption, const QString& prompt, QString& text, int 
 bool BrowseForFolder(const QString& title, QString& folder);
 void Beep();
 
+// Closes every modal dialog and box that is open (as Cancel would): an end request must not
+// wait for the user.
+void CloseModalWindows();
+
 // An empty hook restores the real box, browser or beep.
 void SetMessageBoxHook(MessageBoxHook hook);
 void SetInputBoxHook(InputBoxHook hook);

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/title_bar_only.h"
 #include "app/ui_hooks.h"
 #include "core/program_version.h"
 
@@ -47,8 +48,7 @@ TMyVerForm::TMyVerForm(const std::int32_t& readerType, QWidget* owner,
     : QDialog(owner) {
     setObjectName(QStringLiteral("MyVerForm"));
     setWindowTitle(QStringLiteral("Version情報"));
-    // A title without border icons.
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    ShowTitleBarOnly(this);
 
     auto* icon = NamedLabel("ProgramIcon", QString());
     const QIcon programIcon = QApplication::windowIcon().isNull()

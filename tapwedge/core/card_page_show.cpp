@@ -11,10 +11,12 @@ const std::uint8_t* Bytes(const CardEntry& entry) {
     return reinterpret_cast<const std::uint8_t*>(&entry);
 }
 
-// The item of an output code; codes the lists do not offer select nothing.
-int CodeItem(const CardEntry& entry) {
+// The item of the entry's output code; a code the lists do not offer selects nothing and is
+// kept for the store.
+void ShowCode(const CardEntry& entry, int& codeIndex, int& keptCode) {
     const int code = entry.OutputCode();
-    return code < kOutputCodeItems ? code : kNoItem;
+    codeIndex = code < kOutputCodeItems ? code : kNoItem;
+    keptCode = code;
 }
 
 std::string HexPair(std::uint8_t high, std::uint8_t low) {
@@ -32,11 +34,10 @@ void ShowAreas(const CardEntry& entry, AreaTexts (&areas)[2]) {
 
 void ShowStandardFelica(const CardEntry& entry, FelicaPageState& page) {
     const std::uint8_t* e = Bytes(entry);
-    page.CodeIndex = CodeItem(entry);
+    ShowCode(entry, page.CodeIndex, page.KeptCode);
     page.BlockArea = entry.ReadsData();
     page.Ssfc = false;
     page.SystemCode = HexText(e + 2, 2);
-    page.CodeIndex = FelicaLayoutCodeIndex(page.BlockArea, page.Ssfc, page.CodeIndex);
     // Both service codes are little-endian in the entry and typed most significant digit first.
     page.ServiceCode1 = HexPair(e[7], e[6]);
     page.ServiceCode2 = HexPair(e[28], e[27]);
@@ -44,11 +45,10 @@ void ShowStandardFelica(const CardEntry& entry, FelicaPageState& page) {
 }
 
 void ShowSsfc(const CardEntry& entry, FelicaPageState& page) {
-    page.CodeIndex = CodeItem(entry);
+    ShowCode(entry, page.CodeIndex, page.KeptCode);
     page.BlockArea = true;
     page.Ssfc = true;
     page.SystemCode = HexText(Bytes(entry) + 2, 2);
-    page.CodeIndex = FelicaLayoutCodeIndex(page.BlockArea, page.Ssfc, page.CodeIndex);
     const CardArea* areas = entry.Areas;
     if (areas[0].Block == 1) {
         page.SsfcAreaItem[0] = 0;
@@ -84,12 +84,14 @@ CardPage PageOfEntry(const CardEntry& entry, int parameter, bool isoOffered) {
     }
 }
 
-int KindItemOfPage(CardPage page) {
+int KindItemOfPage(CardPage page, int parameter) {
     switch (page) {
     case CardPage::Felica: return 0;
     case CardPage::TypeA: return 1;
-    default: return 2;
+    case CardPage::Iso15693: return 2;
+    case CardPage::None: break;
     }
+    return parameter == 0 ? kNoItem : 2;
 }
 
 CardPage PageOfKindItem(int item, int parameter, bool isoOffered) {
@@ -101,13 +103,8 @@ CardPage PageOfKindItem(int item, int parameter, bool isoOffered) {
     }
 }
 
-int KindItemOfEntry(const CardEntry& entry) {
-    if ((entry.KindHigh() & 0xC0) != 0x80) return 2;
-    switch (entry.KindLow() >> 6) {
-    case 0: return 0;
-    case 1: return 1;
-    default: return 2;
-    }
+int KindItemOfEntry(const CardEntry& entry, int parameter, bool isoOffered) {
+    return KindItemOfPage(PageOfEntry(entry, parameter, isoOffered), parameter);
 }
 
 bool DialogKeepsEntry(const CardEntry& entry, CardPage shownPage) {
@@ -121,6 +118,10 @@ int FelicaLayoutCodeIndex(bool blockArea, bool ssfc, int current) {
 
 int TypeALayoutCodeIndex(bool blockArea, int current) { return blockArea ? current : 2; }
 
+int KeptOutputCode(int codeIndex, int keptCode) {
+    return codeIndex == kNoItem ? keptCode : codeIndex;
+}
+
 void ShowFelicaEntry(const CardEntry& entry, FelicaPageState& page) {
     if (entry.FelicaSsfc()) {
         ShowSsfc(entry, page);
@@ -130,7 +131,7 @@ void ShowFelicaEntry(const CardEntry& entry, FelicaPageState& page) {
 }
 
 void ShowTypeAEntry(const CardEntry& entry, TypeAPageState& page) {
-    page.CodeIndex = CodeItem(entry);
+    ShowCode(entry, page.CodeIndex, page.KeptCode);
     page.BlockArea = entry.ReadsData();
     page.Sle55r = entry.MifareSle55r();
     switch (entry.MifareAuthKey()) {
@@ -141,7 +142,6 @@ void ShowTypeAEntry(const CardEntry& entry, TypeAPageState& page) {
     const int uidSize = entry.MifareUidSize();
     page.Uid4 = uidSize == 0 || uidSize == 1;
     page.Uid7 = uidSize == 0 || uidSize == 2;
-    page.CodeIndex = TypeALayoutCodeIndex(page.BlockArea, page.CodeIndex);
     page.Key = HexText(entry.MifareKey, sizeof entry.MifareKey);
     page.AuthBlock = HexText(&entry.Areas[0].Block, 1);
     ShowAreas(entry, page.Areas);
@@ -151,15 +151,16 @@ void ShowTypeAEntry(const CardEntry& entry, TypeAPageState& page) {
 }
 
 void ShowIso15693Entry(const CardEntry& entry, Iso15693PageState& page) {
-    page.CodeIndex = CodeItem(entry);
+    ShowCode(entry, page.CodeIndex, page.KeptCode);
     page.BlockArea = entry.ReadsData();
     page.Afi = HexText(Bytes(entry) + 2, 1);
     const std::uint8_t config = entry.BlockConfig();
     page.ReadSingle = (config & 0x80) != 0;
     page.OptionFlag = (config & 0x40) != 0;
-    // The list offers 4 and 8 bytes; larger block sizes select nothing.
+    // The list offers 4 and 8 bytes; larger block sizes select nothing and are kept.
     const int sizeIndex = config & 3;
     page.BlockSizeIndex = sizeIndex < 2 ? sizeIndex : kNoItem;
+    page.KeptBlockSize = sizeIndex;
     ShowAreas(entry, page.Areas);
 }
 

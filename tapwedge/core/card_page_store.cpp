@@ -19,10 +19,9 @@ std::int32_t Hex(const std::string& text, std::int32_t fallback) {
     return ParseHexNumber(text).value_or(fallback);
 }
 
-// High byte of the kind: the output-code item (no item gives 7, as the item index -1 does)
-// and the in-use bits.
-std::uint8_t KindHigh(int codeIndex, std::uint8_t bits) {
-    return static_cast<std::uint8_t>((codeIndex & 7) | bits);
+// High byte of the kind: the output code and the in-use bits.
+std::uint8_t KindHigh(int codeIndex, int keptCode, std::uint8_t bits) {
+    return static_cast<std::uint8_t>((KeptOutputCode(codeIndex, keptCode) & 7) | bits);
 }
 
 // Two typed hex digits pairs stored second pair first (a little-endian service code).
@@ -42,7 +41,7 @@ int Fail(std::string& message, const char* text) {
 
 int StoreFelicaPage(const FelicaPageState& page, CardEntry& entry, std::string& message) {
     std::uint8_t* e = Bytes(entry);
-    e[0] = KindHigh(page.CodeIndex, 0x90);
+    e[0] = KindHigh(page.CodeIndex, page.KeptCode, 0x90);
     e[1] = page.BlockArea ? 1 : 0;
     ParseHexText(page.SystemCode.c_str(), e + 2, 2);
     if (!page.BlockArea) return 0;
@@ -76,7 +75,7 @@ int StoreFelicaPage(const FelicaPageState& page, CardEntry& entry, std::string& 
 int StoreSsfcPage(const FelicaPageState& page, CardEntry& entry, std::string& message) {
     static_cast<void>(message);
     std::uint8_t* e = Bytes(entry);
-    e[0] = KindHigh(page.CodeIndex, 0x90);
+    e[0] = KindHigh(page.CodeIndex, page.KeptCode, 0x90);
     // With "IDm" chosen the entry reads the identifier only, as the page then shows.
     if (!page.BlockArea) {
         e[1] = 0x00;
@@ -108,7 +107,7 @@ int StoreSsfcPage(const FelicaPageState& page, CardEntry& entry, std::string& me
 
 int StoreTypeAPage(const TypeAPageState& page, CardEntry& entry, std::string& message) {
     std::uint8_t* e = Bytes(entry);
-    e[0] = KindHigh(page.CodeIndex, 0x80);
+    e[0] = KindHigh(page.CodeIndex, page.KeptCode, 0x80);
     const bool twoAreas = Decimal(page.Areas[1].Length, 0) > 0;
     if (twoAreas) e[0] |= 0x10;
 
@@ -133,18 +132,21 @@ int StoreTypeAPage(const TypeAPageState& page, CardEntry& entry, std::string& me
     if (!page.BlockArea) return 0;
 
     e[1] |= 0x01;
+    // A mifare block holds 16 bytes, an SLE55R page 8 (the page's range labels say so): an area
+    // beyond the page would make every read of the card fail.
+    const int blockBytes = page.Sle55r ? 8 : 16;
     for (int n = 0; n < (twoAreas ? 2 : 1); ++n) {
         CardArea& area = entry.Areas[n];
         const std::int32_t block = Hex(page.Areas[n].Block, -1);
         if (block < 0 || block > 255) return Fail(message, kTypeABlockError);
         area.Block = static_cast<std::uint8_t>(block);
         const std::int32_t start = Decimal(page.Areas[n].Start, 0);
-        if (start < 0 || start > 15) return Fail(message, kStartError);
+        if (start < 0 || start >= blockBytes) return Fail(message, kStartError);
         area.Start = static_cast<std::uint8_t>(start);
         const std::int32_t length = Decimal(page.Areas[n].Length, 0);
         area.Length = static_cast<std::uint8_t>(length);
         const std::int64_t end = std::int64_t{start} + length;
-        if (end < 0 || end > 16) return Fail(message, kTypeALengthError);
+        if (end < 0 || end > blockBytes) return Fail(message, kTypeALengthError);
     }
     return 0;
 }
@@ -152,7 +154,7 @@ int StoreTypeAPage(const TypeAPageState& page, CardEntry& entry, std::string& me
 int StoreIso15693Page(const Iso15693PageState& page, CardEntry& entry, std::string& message) {
     std::uint8_t* e = Bytes(entry);
     e[1] = static_cast<std::uint8_t>((page.BlockArea ? 1 : 0) | 0xC0);
-    e[0] = KindHigh(page.CodeIndex, 0x80);
+    e[0] = KindHigh(page.CodeIndex, page.KeptCode, 0x80);
     const bool twoAreas = Decimal(page.Areas[1].Length, 0) > 0 ||
                           Decimal(page.Areas[0].Block, -1) == Decimal(page.Areas[1].Block, -1);
     if (twoAreas) e[0] |= 0x10;
@@ -160,8 +162,11 @@ int StoreIso15693Page(const Iso15693PageState& page, CardEntry& entry, std::stri
     if (!page.BlockArea) return 0;
 
     e[4] = static_cast<std::uint8_t>((page.ReadSingle ? 0x80 : 0) | (page.OptionFlag ? 0x40 : 0));
-    if (page.BlockSizeIndex < 0 || page.BlockSizeIndex > 3) return Fail(message, kBlockSizeError);
-    e[4] |= static_cast<std::uint8_t>(page.BlockSizeIndex);
+    // A block size the list does not offer stays as the shown entry had it.
+    const int sizeIndex =
+        page.BlockSizeIndex == kNoItem ? page.KeptBlockSize : page.BlockSizeIndex;
+    if (sizeIndex < 0 || sizeIndex > 3) return Fail(message, kBlockSizeError);
+    e[4] |= static_cast<std::uint8_t>(sizeIndex);
 
     const int factor = OutputWidthFactor(page.CodeIndex);
     for (int n = 0; n < (twoAreas ? 2 : 1); ++n) {
@@ -196,7 +201,7 @@ int StoreCardParameter(const CardPages& pages, int parameter, int kindItem, bool
 
 int ParseFixedWidth(const std::string& text, std::uint8_t& width, std::string& message) {
     const std::int32_t value = text.empty() ? 0 : Decimal(text, -1);
-    if (value < 0 || value > 99) return Fail(message, kLengthError);
+    if (value < 0 || value > 255) return Fail(message, kFixedWidthError);
     width = static_cast<std::uint8_t>(value);
     return 0;
 }

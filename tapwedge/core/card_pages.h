@@ -22,6 +22,8 @@ inline constexpr const char* kTypeABlockError = "ブロック番号エラー";
 inline constexpr const char* kTypeALengthError =
     "カードパラメータのデータ長エラー(領域が一ブロックを超えている可能性が有)";
 inline constexpr const char* kBlockSizeError = "ブロックサイズ選択エラー";
+// A fixed-width box that does not hold a width.
+inline constexpr const char* kFixedWidthError = "固定ﾃﾞｰﾀ長エラー";
 
 enum class CardPage { Felica, TypeA, Iso15693, None };
 
@@ -38,6 +40,7 @@ struct FelicaPageState {
     bool Ssfc = false;       // "SSFC" (SsfcRBtn1), else "標準"
     std::string SystemCode = "FFFF";
     int CodeIndex = 2;  // CCodeCombBox1
+    int KeptCode = kNoItem;  // stored while CodeIndex is kNoItem (see KeptOutputCode)
     std::string ServiceCode1;
     std::string ServiceCode2;
     AreaTexts Areas[2] = {{"0", "0", "10"}, {"0", "0", "0"}};
@@ -57,6 +60,7 @@ struct TypeAPageState {
     std::string AuthBlock = "00";
     std::string Key = "3C5A96E1B70D";
     int CodeIndex = 2;  // MifCodeCombBox
+    int KeptCode = kNoItem;
     AreaTexts Areas[2] = {{"0", "0", "10"}, {"0", "0", "0"}};
 };
 
@@ -64,10 +68,12 @@ struct TypeAPageState {
 struct Iso15693PageState {
     bool BlockArea = false;  // ICDataRBtn, else ICUidRBtn
     int CodeIndex = 2;       // ICCodeCombBox
+    int KeptCode = kNoItem;
     std::string Afi = "00";
     bool ReadSingle = false;  // ReadSingleRBtn, else ReadMultiRBtn
     bool OptionFlag = false;
     int BlockSizeIndex = 0;  // ICBlkSizeCBox: "4bytes", "8bytes"
+    int KeptBlockSize = kNoItem;  // stored while BlockSizeIndex is kNoItem
     AreaTexts Areas[2] = {{"0", "0", "10"}, {"0", "0", "0"}};
 };
 
@@ -84,23 +90,30 @@ int OutputWidthFactor(int codeIndex);
 // for parameter 0 and only when the reader offers it; every other entry the dialog does not
 // know is shown on the page "none".
 CardPage PageOfEntry(const CardEntry& entry, int parameter, bool isoOffered);
-// 0 FeliCa, 1 Type A, 2 ISO15693 or "none".
-int KindItemOfPage(CardPage page);
+// The kind-list item of a page: 0 FeliCa, 1 Type A, 2 ISO15693 (parameter 0's appended item).
+// The page "none" is item 2 "(無効)" of parameter 1; parameter 0's list has no item for it
+// (its item 2, when there is one, is "ISO15693"), so it selects nothing.
+int KindItemOfPage(CardPage page, int parameter);
 // The page of a kind-list item of parameter 0 or 1.
 CardPage PageOfKindItem(int item, int parameter, bool isoOffered);
-// The item the kind list of a parameter that is not shown selects for its entry.
-int KindItemOfEntry(const CardEntry& entry);
+// The item the kind list of a parameter selects for its entry, shown or not.
+int KindItemOfEntry(const CardEntry& entry, int parameter, bool isoOffered);
 // True when the reader reads the entry but the dialog can only show it as "none": such an entry
 // is kept as it is by a store, not cleared.
 bool DialogKeepsEntry(const CardEntry& entry, CardPage shownPage);
 
-// The output-code item that the FeliCa page's layout forces: "ｺｰﾄﾞ：0~9,A~F" for IDm, "無変換"
-// for SSFC, else the current one.
+// The output-code item that the FeliCa page's layout forces when the user chooses it:
+// "ｺｰﾄﾞ：0~9,A~F" for IDm, "無変換" for SSFC, else the current one.
 int FelicaLayoutCodeIndex(bool blockArea, bool ssfc, int current);
 // The Type A page's: "0~9,A~F" for UID, else the current one.
 int TypeALayoutCodeIndex(bool blockArea, int current);
 
-// Shows an entry on its page state, as the dialog does (the page's layout rules included).
+// The output code a store writes: the list's item, or, while the list shows no item (an entry
+// was shown whose code 4 to 7 the list does not offer), the code of that entry.
+int KeptOutputCode(int codeIndex, int keptCode);
+
+// Shows an entry on its page state. The entry's own output code is shown, also where the
+// page's layout would force another one on a click: a shown entry stores back as it was.
 // Only the fields the show sets change; the rest keep what they held.
 void ShowFelicaEntry(const CardEntry& entry, FelicaPageState& page);
 void ShowTypeAEntry(const CardEntry& entry, TypeAPageState& page);
@@ -121,8 +134,9 @@ int StoreIso15693Page(const Iso15693PageState& page, CardEntry& entry, std::stri
 int StoreCardParameter(const CardPages& pages, int parameter, int kindItem, bool isoOffered,
                        CardEntry& entry, std::string& message);
 
-// The fixed-width boxes: decimal 0 to 99, empty counts as 0. Anything else gives
-// kLengthError and -1, width untouched.
+// The fixed-width boxes: a decimal byte 0 to 255 (the box takes two digits when typed, but
+// shows a wider width of an image whole), empty counts as 0. Anything else gives
+// kFixedWidthError and -1, width untouched.
 int ParseFixedWidth(const std::string& text, std::uint8_t& width, std::string& message);
 
 // Service code 2 check on leaving its box: when code 2 has attribute bits 1 to 3 and its

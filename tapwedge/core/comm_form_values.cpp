@@ -1,5 +1,8 @@
 #include "core/comm_form_values.h"
 
+#include <algorithm>
+#include <cctype>
+
 #include "core/profile_file.h"
 
 namespace tapwedge {
@@ -31,6 +34,23 @@ std::uint8_t ComPortOfText(std::string_view text) {
     const auto number = ParseDecimal(text);
     if (!number || *number < 0 || *number > 255) return 1;
     return static_cast<std::uint8_t>(*number);
+}
+
+bool PortNumberTooLarge(std::string_view text) {
+    // Digits beyond the 32-bit range are no number to ParseDecimal, but still too large.
+    const bool digitsOnly = !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+        return c >= '0' && c <= '9';
+    });
+    const auto number = ParseDecimal(text);
+    return number ? *number > 255 : digitsOnly;
+}
+
+bool IsWholeKeyText(std::string_view text) {
+    if (text.size() != kKeyTextDigits) return false;
+    for (const char c : text) {
+        if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
+    }
+    return true;
 }
 
 char32_t FilterPortChar(char32_t c) {

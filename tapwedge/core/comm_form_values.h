@@ -1,6 +1,7 @@
 #pragma once
 // Values of the communication settings dialog that need no widget: the speed list, the port
-// number of the typed port text and the characters the port and key fields accept.
+// number of the typed port text, what makes a whole key and the characters the port and key
+// fields accept.
 #include <cstdint>
 #include <string_view>
 
@@ -18,6 +19,17 @@ std::int32_t BaudRateOfIndex(int index);
 // The COM number of the port text: a decimal number 0..255 (0 = the USB reader); any other
 // text, the empty text included, gives 1.
 std::uint8_t ComPortOfText(std::string_view text);
+
+// True when the port text is a decimal number above 255: it names no COM port, and OK refuses it
+// rather than taking port 1.
+bool PortNumberTooLarge(std::string_view text);
+
+// A reader key is 8 bytes, typed as 16 hex digits.
+inline constexpr int kKeyTextDigits = 16;
+
+// True when text is a whole key: exactly 16 hex digits and nothing else. A shorter text would be
+// padded with zeros and a text with other characters cut short, so either would change the key.
+bool IsWholeKeyText(std::string_view text);
 
 // Key filters of the fields. Each returns the character to insert, or 0 to drop it. Control
 // characters (below 32, and DEL) pass; so do digits, and in a key field the hex digits, a..f

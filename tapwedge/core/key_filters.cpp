@@ -20,4 +20,14 @@ char32_t FilterDecimalDigitKey(char32_t c) {
     return PassesUnchanged(c) || IsDecimalDigit(c) ? c : 0;
 }
 
+std::u32string FilterPastedText(std::u32string_view text,
+                                const std::function<char32_t(char32_t)>& filter) {
+    std::u32string kept;
+    for (const char32_t c : text) {
+        if (c < 32 || c == 127) continue;
+        if (const char32_t changed = filter(c); changed != 0) kept.push_back(changed);
+    }
+    return kept;
+}
+
 }  // namespace tapwedge

@@ -14,14 +14,33 @@ std::int32_t TextLength(std::int32_t length, const std::uint8_t (&)[N]) {
     return std::clamp<std::int32_t>(length, 0, static_cast<std::int32_t>(N));
 }
 
+bool Stopped(const KeystrokeContext& context) { return context.Stop && *context.Stop; }
+
+platform::KeyboardInput KeyRecord(std::uint8_t virtualKey, std::uint32_t flags) {
+    platform::KeyboardInput input;
+    input.Type = platform::kInputKeyboard;
+    input.VirtualKey = virtualKey;
+    input.ScanCode = platform::MapVirtualKeyToScanCode(virtualKey);
+    input.Flags = flags;
+    input.Time = 0;
+    input.ExtraInfo = platform::MessageExtraInfo();
+    return input;
+}
+
 void Press(const KeystrokeContext& context, std::uint8_t virtualKey) {
     SendKey(context, virtualKey, 0);
 }
 
 void Shifted(const KeystrokeContext& context, std::uint8_t virtualKey) {
+    if (Stopped(context)) return;
     SendKey(context, platform::vk::Shift, 1);  // Shift down
     Press(context, virtualKey);
-    Press(context, platform::vk::Shift);       // a full press releases it
+    if (!Stopped(context)) {
+        Press(context, platform::vk::Shift);  // a full press releases it
+    } else if (context.Injector) {
+        // Stopped while Shift is down: it must not stay down for the keys the user types next.
+        context.Injector->Inject(KeyRecord(platform::vk::Shift, platform::kKeyUp));
+    }
 }
 
 std::uint8_t ReplacementKey(const OutputOptions& options) {
@@ -69,13 +88,8 @@ void TypeCharacter(const KeystrokeContext& context, std::uint8_t c) {
 
 void SendKey(const KeystrokeContext& context, std::uint8_t virtualKey, int holdDown) {
     if (!context.Injector) return;  // no keyboard output on this desktop
-    platform::KeyboardInput input;
-    input.Type = platform::kInputKeyboard;
-    input.VirtualKey = virtualKey;
-    input.ScanCode = platform::MapVirtualKeyToScanCode(virtualKey);
-    input.Flags = platform::kKeyDown;
-    input.Time = 0;
-    input.ExtraInfo = platform::MessageExtraInfo();
+    if (Stopped(context)) return;
+    platform::KeyboardInput input = KeyRecord(virtualKey, platform::kKeyDown);
     context.Injector->Inject(input);  // a refused key is lost, as a refused SendInput is
     if (holdDown == 0) {
         input.Flags = platform::kKeyUp;

@@ -10,11 +10,14 @@
 namespace tapwedge {
 
 // What the keystroke output reads: the output items and options of the main form, and the
-// injector that delivers the keys (nullptr: there is none, and nothing is typed).
+// injector that delivers the keys (nullptr: there is none, and nothing is typed). Once *Stop is
+// true (set by a message handler during a wait between two keys) no further key is typed; a
+// Shift held down is released. nullptr: typing is never stopped.
 struct KeystrokeContext {
     const OutputItems& Items;
     const OutputOptions& Options;
     platform::KeyInjector* Injector;
+    const bool* Stop = nullptr;
 };
 
 // The key typed for a character that has no key of its own, indexed by OutputOptions::ReplaceKey:
@@ -31,6 +34,7 @@ void TypeText(const KeystrokeContext& context, const std::uint8_t* chars, std::i
               std::int32_t separator);
 
 // One key: down, and up unless holdDown is nonzero; then the wait of OutputOptions::WaitTime.
+// Nothing once typing has been stopped.
 void SendKey(const KeystrokeContext& context, std::uint8_t virtualKey, int holdDown);
 
 // Called with phase 0 before and 1 after the output of one read; the place to frame output.

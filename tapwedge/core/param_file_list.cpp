@@ -59,8 +59,9 @@ int FindNameIgnoringCase(const std::vector<std::string>& names, std::string_view
 }
 
 bool IsSavableParamFileName(std::string_view name, std::size_t maxBytes) {
+    const std::string_view stem = name.substr(0, name.size() - FileExtension(name).size());
     return name.find('/') == std::string_view::npos && name.find('\0') == std::string_view::npos &&
-           name.size() <= maxBytes;
+           name.size() <= maxBytes && stem.find_first_not_of(" \t") != std::string_view::npos;
 }
 
 }  // namespace tapwedge

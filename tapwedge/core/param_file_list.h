@@ -26,8 +26,9 @@ int ListParamFileNames(const std::string& folder, std::vector<std::string>& name
 // Index of the first of names that equals name when both are upper-cased (ASCII letters), or -1.
 int FindNameIgnoringCase(const std::vector<std::string>& names, std::string_view name);
 
-// A name the dialog may save to: a bare name (no '/', no NUL) that fits maxBytes. An empty name is
-// accepted; it still becomes ".set".
+// A name the dialog may save to: a bare name (no '/', no NUL) that fits maxBytes and has more
+// than blanks before its extension. An empty name, which would become the hidden file ".set",
+// is refused.
 bool IsSavableParamFileName(std::string_view name, std::size_t maxBytes);
 
 }  // namespace tapwedge

@@ -23,6 +23,8 @@ int StoreReaderKeys(const std::string& fileName, const TwAuthKeys& keys,
             if (cipher.ReadParamFile(image.Data(), kCardParamImageSize, fileName) != 0) return -1;
         } else {
             image = memoryImage;
+            // A file holds saved parameters: never the mark of a change kept only in memory.
+            image.Flags &= static_cast<std::uint8_t>(~CardParamImage::kTemporaryChange);
         }
         image.SetReaderKeys(keys);
         return cipher.WriteParamFile(image.Data(), kCardParamImageSize, fileName) == 0 ? 0 : -1;

@@ -13,8 +13,9 @@ bool ReaderKeysDiffer(const CardParamImage& image, const TwAuthKeys& keys);
 
 // Writes keys (with the keys-present flag) into the card-parameter file fileName without
 // touching its card entries: into what the file holds when it can be read, or into
-// memoryImage when there is no such file yet. A file that exists but cannot be read is left
-// as it is. 0 when the file holds the keys, -1 otherwise.
+// memoryImage when there is no such file yet (without its mark of a change kept only in
+// memory). A file that exists but cannot be read is left as it is. 0 when the file holds the
+// keys, -1 otherwise.
 int StoreReaderKeys(const std::string& fileName, const TwAuthKeys& keys,
                     const CardParamImage& memoryImage);
 

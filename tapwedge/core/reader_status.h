@@ -12,6 +12,14 @@ inline constexpr std::int32_t kReaderOpen = 1;
 inline constexpr std::int32_t kReaderReady = 3;
 inline constexpr std::int32_t kReaderPaused = 0x10;
 
+// The connection part of a state word: the paused bit left out. The paused bit only holds
+// reads back; it never changes a connection step.
+inline constexpr std::int32_t ConnectionOf(std::int32_t state) { return state & ~kReaderPaused; }
+// A state word with the connection `connection` and the paused bit of `state`.
+inline constexpr std::int32_t WithConnection(std::int32_t state, std::int32_t connection) {
+    return connection | (state & kReaderPaused);
+}
+
 // ReaderType: edition in the low nibble, then the card kinds the reader handles.
 inline constexpr std::int32_t kReaderTypeUndetected = 0x0F;
 inline constexpr std::int32_t kReaderHandlesMifare = 0x10;

@@ -274,6 +274,37 @@ TEST_F(CardDialogTest, ClickingAFileLoadsAndShowsIt) {
     EXPECT_EQ(Hex(image.Data(), 244), Hex(loaded.Data(), 244));
 }
 
+// Every click on a file loads it, also on the file already selected: after a change kept in
+// memory the file's own contents come back.
+TEST_F(CardDialogTest, AClickOnTheSelectedFileLoadsIt) {
+    WriteSet("Card.set", SampleImage(kFelicaIdm));
+    WriteSet("b.set", SampleImage(kMifareUid));
+    TPosParaForm& dialog = Open("Card.set", SampleImage(kFelicaBlock));
+    auto* list = Find<QListWidget>("ListBox1");
+    ASSERT_EQ(list->selectedItems().size(), 1);
+    EXPECT_EQ(Find<QLineEdit>("CSysCodeEdit1")->text(), "1234");  // matched, not loaded
+    ClickFile("Card.set");
+    EXPECT_EQ(Hex(dialog.WorkImage.Data(), 244), Hex(SampleImage(kFelicaIdm).Data(), 244));
+    EXPECT_EQ(Find<QLineEdit>("CSysCodeEdit1")->text(), "FFFF");
+
+    // Changed in memory, then clicked again.
+    Find<QCheckBox>("EditChkBtn")->setChecked(true);
+    Find<QLineEdit>("CSysCodeEdit1")->setText("0003");
+    Find<QRadioButton>("CardRBtn2")->setChecked(true);
+    Find<QRadioButton>("CardRBtn1")->setChecked(true);
+    ASSERT_EQ(dialog.WorkImage.Entries[0].SystemCode(), 0x0003);
+    ClickFile("Card.set");
+    EXPECT_EQ(dialog.WorkImage.Entries[0].SystemCode(), 0xFFFF);
+    EXPECT_EQ(Find<QLineEdit>("CSysCodeEdit1")->text(), "FFFF");
+
+    // A click on another file loads it, and so does a selection moved with the keys.
+    ClickFile("b.set");
+    EXPECT_EQ(dialog.FileName, "b.set");
+    const int cardRow = list->row(list->findItems("Card.set", Qt::MatchExactly).front());
+    list->setCurrentRow(cardRow);
+    EXPECT_EQ(dialog.FileName, "Card.set");
+}
+
 TEST_F(CardDialogTest, AFileThatCannotBeLoadedLeavesTheSelectionWithTheShownFile) {
     WriteSet("Card.set", SampleImage(kFelicaIdm));
     WriteSet("good.set", SampleImage(kMifareUid));
@@ -293,14 +324,17 @@ TEST_F(CardDialogTest, AFileThatCannotBeLoadedLeavesTheSelectionWithTheShownFile
     ClickFile("good.set");
     const CardParamImage shown = dialog.WorkImage;
     for (const char* name : {"bad.set", "short.set"}) {
+        Find<QStatusBar>("StatusBar1")->clearMessage();
         ClickFile(name);
+        EXPECT_EQ(Find<QStatusBar>("StatusBar1")->currentMessage(), "パラメータ読み取りエラー")
+            << name;
         ASSERT_EQ(list->selectedItems().size(), 1) << name;
         EXPECT_EQ(list->selectedItems().front()->text(), "good.set") << name;
         EXPECT_EQ(dialog.FileName, "good.set") << name;
         EXPECT_EQ(Hex(dialog.WorkImage.Data(), 244), Hex(shown.Data(), 244)) << name;
         EXPECT_FALSE(Find<QWidget>("MifareGrBox")->isHidden()) << name;
     }
-    EXPECT_EQ(answers_.Texts().size(), 1u);  // loading reports nothing
+    EXPECT_EQ(answers_.Texts().size(), 1u);  // loading reports in the status bar only
     std::filesystem::remove(Folder() + "Card.set");
     ClickFile("Card.set");  // listed, but gone by now
     EXPECT_EQ(list->selectedItems().front()->text(), "good.set");
@@ -414,6 +448,23 @@ TEST_F(CardDialogEditTest, OkSavesUnderTheTypedNameWithSetExtension) {
     EXPECT_TRUE(answers_.Boxes.empty());
 }
 
+// An empty name, or one of blanks, would save the hidden file ".set": refused like a name with
+// a folder, and asked for again.
+TEST_F(CardDialogEditTest, AnEmptyFileNameIsRefusedAndAskedForAgain) {
+    TPosParaForm& dialog = OpenEditing(SampleImage(kFelicaBlock));
+    for (const char* typed : {"", "   ", ".set", "sub/x", "named"}) {
+        answers_.Inputs.push_back({true, QString::fromUtf8(typed)});
+    }
+    dialog.OkBitBtnClick();
+    EXPECT_EQ(answers_.InputPrompts.size(), 5u);
+    EXPECT_EQ(answers_.Texts(), std::vector<QString>(4, "Paramter保存エラー"));
+    EXPECT_EQ(dialog.result(), kResultOk);
+    EXPECT_EQ(dialog.FileName, "named.set");
+    EXPECT_TRUE(Exists("named.set"));
+    EXPECT_FALSE(Exists(".set"));
+    EXPECT_FALSE(Exists("   .set"));
+}
+
 TEST_F(CardDialogEditTest, CancelledOrRefusedNamesKeepTheDialogOpen) {
     TPosParaForm& dialog = OpenEditing(SampleImage(kFelicaBlock));
     answers_.Inputs.push_back({false, QString()});
@@ -474,7 +525,7 @@ TEST_F(CardDialogEditTest, FixedWidthsAreStoredWithThePage) {
     TPosParaForm& again = OpenEditing(SampleImage(kFelicaBlock));
     Find<QLineEdit>("PosOutDtEdit1")->setText("-1");
     again.OkBitBtnClick();
-    EXPECT_EQ(answers_.Texts(), std::vector<QString>{"カードパラメータのデータ長エラー"});
+    EXPECT_EQ(answers_.Texts(), std::vector<QString>{"固定ﾃﾞｰﾀ長エラー"});
     EXPECT_EQ(again.WorkImage.Width1, 3);
     EXPECT_EQ(again.result(), 0);
 }

@@ -10,6 +10,8 @@
 #include <QStatusBar>
 
 #include <functional>
+#include <utility>
+#include <vector>
 
 #include "card_dialog_fixture.h"
 
@@ -131,7 +133,7 @@ TEST_F(CardPagesTest, EntriesShowOnTheirPages) {
              EXPECT_FALSE(t.Checked("MifUltraChkBox1"));
              EXPECT_TRUE(t.Checked("MifAuthNoRBtn"));
              EXPECT_TRUE(t.Checked("MifUidRBtn"));
-             EXPECT_EQ(t.Item("MifCodeCombBox"), 2);
+             EXPECT_EQ(t.Item("MifCodeCombBox"), 3);  // the entry's own, in the hidden list
              EXPECT_TRUE(t.Hidden("MifBlockGrBox10"));
          }},
         {"SLE55R block area",
@@ -314,19 +316,222 @@ TEST_F(CardPagesTest, KindChangeShowsThePageWithItsContents) {
     EXPECT_EQ(Text("CSysCodeEdit1"), "FFFF");
 }
 
-TEST_F(CardPagesTest, EditModeFromPageNoneShowsParameter1sKind) {
-    // Parameter 1 not in use: with ISO15693 offered the list's item 2 is "ISO15693".
+// Parameter 1 not in use: with ISO15693 offered its list's item 2 is "ISO15693", which is no
+// item of an entry not in use. The list selects nothing and the entry stays 34 zero bytes,
+// through OK, the switches and edit mode, until the user picks a kind.
+TEST_F(CardPagesTest, UnusedParameter1IsNoIso15693Entry) {
     WriteSet("Card.set", SampleImage(kFelicaIdm));
-    Open("Card.set", SampleImage({}), kAllOffered);
-    EXPECT_FALSE(Hidden("NoneGrBox"));
-    Find<QCheckBox>("EditChkBtn")->setChecked(true);
-    EXPECT_FALSE(Hidden("IcGrBox"));
-    // Without it there is no item 2 and the page stays "none".
-    Open("Card.set", SampleImage({}), 0);
+    for (std::uint16_t flags : {std::uint16_t{0}, kAllOffered}) {
+        SCOPED_TRACE(flags);
+        Open("Card.set", SampleImage({}, kMifareUid), flags);
+        EXPECT_FALSE(Hidden("NoneGrBox"));
+        EXPECT_EQ(Item("SelCardTypeCBox"), -1);
+        Find<QCheckBox>("EditChkBtn")->setChecked(true);
+        EXPECT_FALSE(Hidden("NoneGrBox"));
+        EXPECT_EQ(Item("SelCardTypeCBox"), -1);
+        Find<QRadioButton>("CardRBtn2")->setChecked(true);
+        EXPECT_EQ(Item("SelCardTypeCBox"), -1);
+        EXPECT_EQ(Hex(dialog_->WorkImage.Entries[0]), Hex(CardEntry{}));
+        Find<QRadioButton>("CardRBtn1")->setChecked(true);
+        EXPECT_EQ(Hex(OkWithoutSaving().Entries[0]), Hex(CardEntry{}));
+    }
+    // Loaded while parameter 2 is shown, parameter 1's list shows no kind either.
+    WriteSet("unused.set", SampleImage({}, kMifareUid));
+    OpenEditing(kFelicaIdm, kFelicaBlock);
+    Find<QRadioButton>("CardRBtn2")->setChecked(true);
+    ClickFile("unused.set");
     EXPECT_EQ(Item("SelCardTypeCBox"), -1);
-    Find<QCheckBox>("EditChkBtn")->setChecked(true);
-    EXPECT_FALSE(Hidden("NoneGrBox"));
+    Find<QRadioButton>("CardRBtn1")->setChecked(true);
     EXPECT_EQ(Hex(OkWithoutSaving().Entries[0]), Hex(CardEntry{}));
+    // Chosen by the user, "ISO15693" stores that page.
+    OpenEditing({});
+    Choose("SelCardTypeCBox", 2);
+    EXPECT_FALSE(Hidden("IcGrBox"));
+    EXPECT_EQ(OkWithoutSaving().Entries[0].KindLow(), 0xC0);
+}
+
+// Values wider than their box, as a file may hold them: shown whole (a QLineEdit cuts the text it
+// is given to its maximum length) and stored back as they were.
+TEST_F(CardPagesTest, ValuesWiderThanTheirBoxAreShownWholeAndStoredBack) {
+    const struct {
+        const char* name;
+        CardEntry entry;
+        std::vector<std::pair<const char*, const char*>> shown;
+    } cases[] = {
+        {"FeliCa blocks 150 and 255",
+         EntryOf({{0, 0x92}, {1, 0x01}, {2, 0xFF}, {3, 0xFF}, {6, 0x0B}, {7, 0x10}, {24, 150},
+                  {26, 8}, {29, 255}, {31, 2}}),
+         {{"CDataBlkEdit10", "150"}, {"CDataBlkEdit11", "255"}}},
+        {"ISO15693 block 200, starts 12 and 15",
+         EntryOf({{0, 0x92}, {1, 0xC1}, {24, 200}, {25, 12}, {26, 4}, {29, 7}, {30, 15},
+                  {31, 2}}),
+         {{"ICDataBlkEdit10", "200"}, {"ICDataStartEdit10", "12"}, {"ICDataStartEdit11", "15"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CardParamImage image = SampleImage(c.entry);
+        image.Width1 = 120;
+        image.Width2 = 255;
+        WriteSet("Card.set", SampleImage(kFelicaIdm));
+        Open("Card.set", image, kAllOffered);
+        for (const auto& [box, text] : c.shown) EXPECT_EQ(Text(box), text) << box;
+        EXPECT_EQ(Text("PosOutDtEdit1"), "120");
+        EXPECT_EQ(Text("PosOutDtEdit2"), "255");
+        Find<QCheckBox>("EditChkBtn")->setChecked(true);
+        const CardParamImage stored = OkWithoutSaving();
+        EXPECT_EQ(Hex(stored.Entries[0]), Hex(c.entry));
+        EXPECT_EQ(stored.Width1, 120);
+        EXPECT_EQ(stored.Width2, 255);
+    }
+
+    // The maximum length still limits typing and pasting: a wide value can be shortened, and
+    // then grows no further than the box takes.
+    auto* block = Find<QLineEdit>("ICDataBlkEdit10");
+    block->end(false);
+    Type(block, "9");
+    EXPECT_EQ(block->text(), "200");
+    QTest::keyClick(block, Qt::Key_Backspace);
+    EXPECT_EQ(block->text(), "20");
+    Type(block, "1");
+    EXPECT_EQ(block->text(), "20");
+    block->selectAll();
+    Type(block, "71");
+    EXPECT_EQ(block->text(), "71");
+    auto* length = Find<QLineEdit>("ICDataLenEdit10");
+    length->selectAll();
+    length->insert("345");  // as a paste does
+    EXPECT_EQ(length->text(), "34");
+}
+
+// Output codes 4 to 7 and block sizes of 12 and 16 bytes are in no list: the list shows no item
+// and the store keeps the entry's value. An entry's own code is kept also where the page's
+// layout selects one on a click (IDm, UID, SSFC), so that a shown entry stores back as it was.
+TEST_F(CardPagesTest, ValuesTheListsDoNotOfferAreKept) {
+    const struct {
+        const char* name;
+        CardEntry entry;
+        const char* list;
+        int item;
+    } cases[] = {
+        {"FeliCa block area, code 4", EntryOf({{0, 0x94}, {1, 0x01}, {2, 0x12}, {26, 8}}),
+         "CCodeCombBox1", -1},
+        {"FeliCa IDm, code 0", EntryOf({{0, 0x90}, {1, 0x00}, {2, 0xFF}, {3, 0xFF}}),
+         "CCodeCombBox1", 0},
+        {"SSFC, code 3", EntryOf({{0, 0x93}, {1, 0x21}, {6, 0x0B}, {7, 0xFC}, {24, 2}, {26, 10}}),
+         "CCodeCombBox1", 3},
+        {"Type A block area, code 5", EntryOf({{0, 0x85}, {1, 0x61}, {24, 4}, {26, 16}}),
+         "MifCodeCombBox", -1},
+        {"Type A UID, code 7", EntryOf({{0, 0x87}, {1, 0x60}}), "MifCodeCombBox", -1},
+        {"ISO15693, code 6", EntryOf({{0, 0x86}, {1, 0xC1}, {24, 1}, {26, 8}}), "ICCodeCombBox",
+         -1},
+        {"ISO15693, 16-byte blocks", EntryOf({{0, 0x82}, {1, 0xC1}, {4, 0x83}, {24, 1}, {26, 8}}),
+         "ICBlkSizeCBox", -1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        OpenEditing(c.entry);
+        EXPECT_EQ(Item(c.list), c.item);
+        EXPECT_EQ(Hex(OkWithoutSaving().Entries[0]), Hex(c.entry));
+        // As parameter 2, through a switch (ISO15693 is kept there as an entry not shown).
+        OpenEditing(kFelicaIdm, c.entry);
+        Find<QRadioButton>("CardRBtn2")->setChecked(true);
+        Find<QRadioButton>("CardRBtn1")->setChecked(true);
+        EXPECT_EQ(Hex(dialog_->WorkImage.Entries[1]), Hex(c.entry));
+    }
+    // A code the user picks is stored; a click on "IDm" selects the hexadecimal code.
+    OpenEditing(EntryOf({{0, 0x94}, {1, 0x01}, {26, 8}}));
+    Find<QComboBox>("CCodeCombBox1")->setCurrentIndex(0);
+    EXPECT_EQ(OkWithoutSaving().Entries[0].KindHigh(), 0x90);
+    OpenEditing(EntryOf({{0, 0x90}, {1, 0x01}}));
+    Find<QRadioButton>("IDmRBtn1")->setChecked(true);
+    EXPECT_EQ(OkWithoutSaving().Entries[0].KindHigh(), 0x92);
+}
+
+// A width that is no width stops a parameter switch: the parameter stays shown with the user's
+// edits, and the message names the fixed width.
+TEST_F(CardPagesTest, BadFixedWidthRefusesTheParameterSwitch) {
+    TPosParaForm& dialog = OpenEditing(kFelicaBlock, kMifareUid);
+    Find<QLineEdit>("CSysCodeEdit1")->setText("0003");
+    Find<QLineEdit>("PosOutDtEdit1")->setText("x");
+    Find<QRadioButton>("CardRBtn2")->setChecked(true);
+    EXPECT_TRUE(Checked("CardRBtn1"));
+    EXPECT_FALSE(Checked("CardRBtn2"));
+    EXPECT_FALSE(Hidden("FeliCaGrBox"));
+    EXPECT_EQ(Text("CSysCodeEdit1"), "0003");
+    EXPECT_EQ(Text("PosOutDtEdit1"), "x");
+    EXPECT_EQ(Status(), "固定ﾃﾞｰﾀ長エラー");
+    EXPECT_TRUE(Find<QWidget>("SelCardTypeCBox")->isEnabled());
+    EXPECT_FALSE(Find<QWidget>("SelCardTypeCBox2")->isEnabled());
+    EXPECT_EQ(Hex(dialog.WorkImage.Entries[0]), Hex(kFelicaBlock));
+    EXPECT_TRUE(answers_.Boxes.empty());
+
+    // Mended, the switch stores the edit.
+    Find<QLineEdit>("PosOutDtEdit1")->setText("5");
+    Find<QRadioButton>("CardRBtn2")->setChecked(true);
+    EXPECT_FALSE(Hidden("MifareGrBox"));
+    EXPECT_EQ(dialog.WorkImage.Entries[0].SystemCode(), 0x0003);
+    EXPECT_EQ(dialog.WorkImage.Width1, 5);
+
+    // Back to view mode and into edit mode again, which shows parameter 1: refused the same way.
+    Find<QLineEdit>("PosOutDtEdit2")->setText("-1");
+    Find<QCheckBox>("EditChkBtn")->setChecked(false);
+    Find<QCheckBox>("EditChkBtn")->setChecked(true);
+    EXPECT_TRUE(Checked("CardRBtn2"));
+    EXPECT_FALSE(Hidden("MifareGrBox"));
+    EXPECT_TRUE(Find<QWidget>("SelCardTypeCBox2")->isEnabled());
+    EXPECT_FALSE(Find<QWidget>("SelCardTypeCBox")->isEnabled());
+    EXPECT_EQ(Status(), "固定ﾃﾞｰﾀ長エラー");
+}
+
+// An SLE55R page holds 8 bytes: the store refuses areas beyond it, as the labels say.
+TEST_F(CardPagesTest, Sle55rAreasStayWithinAPage) {
+    const struct {
+        const char *start, *length, *message;
+    } cases[] = {
+        {"2", "6", nullptr},
+        {"2", "7", "カードパラメータのデータ長エラー(領域が一ブロックを超えている可能性が有)"},
+        {"8", "0", "カードパラメータのデータ開始位置エラー"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.start << " + " << c.length);
+        OpenEditing(EntryOf({{0, 0x82}, {1, 0x69}, {24, 0x10}, {26, 8}}));
+        EXPECT_EQ(Label("TAStartLbl1"), "0～7");
+        EXPECT_EQ(Label("TALenLbl1"), "1～8");
+        Find<QLineEdit>("MifDataStartEdit10")->setText(c.start);
+        Find<QLineEdit>("MifDataLenEdit10")->setText(c.length);
+        Find<QCheckBox>("TempChkBox")->setChecked(true);
+        answers_.Boxes.clear();
+        dialog_->OkBitBtnClick();
+        if (c.message == nullptr) {
+            EXPECT_EQ(dialog_->result(), kResultOk);
+            EXPECT_TRUE(answers_.Boxes.empty());
+        } else {
+            EXPECT_EQ(dialog_->result(), 0);
+            EXPECT_EQ(answers_.Texts(), std::vector<QString>{QString::fromUtf8(c.message)});
+        }
+    }
+}
+
+// The status bar shows the note of the page that is shown, or none: a Type A note gives way to
+// another page. The dialog's own texts stay.
+TEST_F(CardPagesTest, StatusBarKeepsNoNoteOfAnotherPage) {
+    OpenEditing(kMifareUid);
+    Find<QRadioButton>("TATypeRBtn2")->setChecked(true);
+    EXPECT_EQ(Status(), "SLE55Rは1ブロック8バイトのみ対応");
+    Choose("SelCardTypeCBox", 2);
+    EXPECT_FALSE(Hidden("IcGrBox"));
+    EXPECT_EQ(Status(), "");
+    Choose("SelCardTypeCBox", 1);
+    Find<QRadioButton>("TATypeRBtn1")->setChecked(true);
+    EXPECT_EQ(Status(), "mifareは1ブロック16バイト");
+    Find<QRadioButton>("CardRBtn2")->setChecked(true);  // parameter 2 is not in use
+    EXPECT_FALSE(Hidden("NoneGrBox"));
+    EXPECT_EQ(Status(), "");
+
+    Find<QCheckBox>("TempChkBox")->setChecked(true);
+    Find<QRadioButton>("CardRBtn1")->setChecked(true);
+    Choose("SelCardTypeCBox", 0);
+    EXPECT_EQ(Status(), "編集したパラメータは保存されません");
 }
 
 TEST_F(CardPagesTest, LoadingWhileParameter2IsShown) {
@@ -491,6 +696,13 @@ TEST_F(CardPagesTest, KeyFiltersOfHexAndDecimalFields) {
         Type(edit, c.typed);
         EXPECT_EQ(edit->text(), c.kept) << c.name;
     }
+    // The filters are the dialog's handlers of those names.
+    char32_t key = U'b';
+    dialog_->HexCodeKeyPress(key);
+    EXPECT_EQ(key, U'B');
+    key = U'b';
+    dialog_->CDataBlkEdit11KeyPress(key);
+    EXPECT_EQ(key, 0u);
     auto* hex = Find<QLineEdit>("CSysCodeEdit1");
     QTest::keyClick(hex, Qt::Key_Backspace);
     EXPECT_EQ(hex->text(), "A");

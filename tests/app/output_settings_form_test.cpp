@@ -19,6 +19,8 @@
 
 #include "app/output_settings_form.h"
 #include "app/ui_hooks.h"
+#include "core/settings_io.h"
+#include "edit_paste.h"
 #include "ui_answers.h"
 
 namespace {
@@ -171,7 +173,7 @@ TEST(OutputSettingsForm, EverySettingComesBackOnOkAndNothingOnCancel) {
     // A stored wait longer than typing allows is kept whole.
     const OutputOptions optionsB{.Beep = 1, .UidNormalOrder = 0, .KeyboardOutput = 0,
                                  .FileOutput = 0, .StartStopped = 0, .CaseSwitch = 0,
-                                 .CsvFolder = "/", .CsvFileName = "", .WaitTime = 1500,
+                                 .CsvFolder = "/", .CsvFileName = "読み 取り.csv", .WaitTime = 1500,
                                  .ReplaceKey = 2};
 
     const std::pair<OutputItems, OutputOptions> records[] = {{itemsA, optionsA},
@@ -341,7 +343,7 @@ TEST(OutputSettingsForm, OkRefusesAFileNameThatCannotNameAFile) {
     const Case cases[] = {
         {true, "", false},        {true, "sub/log.csv", false}, {true, "/log.csv", false},
         {true, ".", false},       {true, "..", false},          {true, "log.csv", true},
-        {true, "..csv", true},    {false, "", true},            {false, "sub/log.csv", true},
+        {true, "..csv", true},    {false, "", false},           {false, "sub/log.csv", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.fileOutput << " '" << c.name.toStdString() << "'");
@@ -372,6 +374,131 @@ TEST(OutputSettingsForm, OkRefusesAFileNameThatCannotNameAFile) {
         ASSERT_TRUE(d.form.Apply(items, applied));
         EXPECT_EQ(applied.CsvFileName, "log.csv");
     }
+}
+
+TEST(OutputSettingsForm, FileNameIsTrimmedAndReadsBackAsSaved) {
+    struct Case {
+        bool fileOutput;
+        QString typed;
+        const char* applied;  // nullptr: refused
+    };
+    const Case cases[] = {
+        {true, " out.csv ", "out.csv"},
+        {true, "\tlog 1.csv\t", "log 1.csv"},
+        {false, "  読み取り.csv", "読み取り.csv"},
+        {true, "   ", nullptr},
+        {false, " \t ", nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.fileOutput << " '" << c.typed.toStdString() << "'");
+        tapwedge_test::UiAnswers answers;
+        OutputOptions options;
+        options.FileOutput = 1;
+        Dialog d(options, OutputItems{});
+        d.form.show();
+        d.Edit("FileEdit")->setText(c.typed);
+        if (!c.fileOutput) d.Check("OutFileCBox")->click();
+        d.Ok();
+        OutputItems items;
+        OutputOptions applied;
+        if (c.applied == nullptr) {
+            EXPECT_TRUE(d.form.isVisible());
+            ASSERT_EQ(answers.Texts().size(), 1u);
+            EXPECT_EQ(answers.Texts()[0], QStringLiteral("ファイル名を入力してください。"));
+            EXPECT_FALSE(d.form.Apply(items, applied));
+            continue;
+        }
+        EXPECT_TRUE(answers.Boxes.empty());
+        ASSERT_TRUE(d.form.Apply(items, applied));
+        EXPECT_EQ(applied.CsvFileName, c.applied);
+
+        // Saved and loaded as the settings menu and the next start do.
+        QTemporaryDir folder;
+        ASSERT_TRUE(folder.isValid());
+        const std::string programFolder = folder.path().toStdString() + "/";
+        tapwedge::AppSettings saved = tapwedge::AppSettings::Defaults(programFolder);
+        saved.OutputOptions = applied;
+        tapwedge::SaveSettings(saved, 1, tapwedge::kIniFileName, programFolder);
+        tapwedge::AppSettings loaded = tapwedge::AppSettings::Defaults(programFolder);
+        tapwedge::LoadSettings(loaded, tapwedge::kIniFileName, programFolder);
+        EXPECT_EQ(loaded.OutputOptions.CsvFileName, applied.CsvFileName);
+    }
+}
+
+TEST(OutputSettingsForm, TypedWaitNeverLongerThanThreeDigits) {
+    struct Case {
+        const char* name;
+        std::int32_t stored;
+        std::function<void(QLineEdit*)> keys;
+        QString text;
+    };
+    const auto type = [](QLineEdit* edit, const char* text) { QTest::keyClicks(edit, text); };
+    const auto paste = [](QLineEdit* edit, const QString& text, bool selectAll) {
+        for (const auto& way : tapwedge_test::PasteWays()) {
+            tapwedge_test::Paste(edit, text, way, selectAll);
+        }
+    };
+    const Case cases[] = {
+        {"a stored 1234 is shown whole", 1234, [](QLineEdit*) {}, "1234"},
+        {"Backspace, then a digit", 1234,
+         [&](QLineEdit* e) {
+             e->end(false);
+             QTest::keyClick(e, Qt::Key_Backspace);
+             type(e, "9");
+         },
+         "123"},
+        {"a digit over one of four", 1234,
+         [&](QLineEdit* e) {
+             e->setSelection(1, 1);
+             type(e, "9");
+         },
+         "1234"},
+        {"all of it retyped", 1234,
+         [&](QLineEdit* e) {
+             e->selectAll();
+             type(e, "98765");
+         },
+         "987"},
+        {"pasted digits pass the filter", 0, [&](QLineEdit* e) { paste(e, " 4x5 ", true); }, "45"},
+        {"a paste that would make four digits", 12,
+         [&](QLineEdit* e) {
+             e->end(false);
+             paste(e, "34", false);
+         },
+         "12"},
+        {"a paste of four digits over all", 12, [&](QLineEdit* e) { paste(e, "3456", true); }, "12"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        OutputOptions options;
+        options.WaitTime = c.stored;
+        Dialog d(options, OutputItems{});
+        QLineEdit* wait = d.Edit("WaitTimeEdit");
+        c.keys(wait);
+        EXPECT_EQ(wait->text(), c.text);
+    }
+}
+
+TEST(OutputSettingsForm, FolderFieldLooksAndBehavesReadOnly) {
+    OutputOptions options;
+    options.FileOutput = 1;
+    options.CsvFolder = "/srv/csv/";
+    Dialog d(options, OutputItems{});
+    QLineEdit* folder = d.Edit("FolderEdit");
+    ASSERT_TRUE(folder->isEnabled());
+    EXPECT_TRUE(folder->isReadOnly());
+    EXPECT_EQ(folder->palette().color(QPalette::Active, QPalette::Base),
+              folder->palette().color(QPalette::Active, QPalette::Window))
+        << "drawn on the window's colour, unlike the fields that take typing";
+    EXPECT_NE(d.Edit("FileEdit")->palette().color(QPalette::Active, QPalette::Base),
+              folder->palette().color(QPalette::Active, QPalette::Base));
+    EXPECT_FALSE(folder->focusPolicy() & Qt::TabFocus) << "Tab passes it by";
+    QTest::keyClicks(folder, "x");
+    // The paste keys (its context menu offers no paste item).
+    for (int way = 0; way < 2; ++way) {
+        tapwedge_test::Paste(folder, "/tmp/", tapwedge_test::PasteWays()[way]);
+    }
+    EXPECT_EQ(folder->text(), QStringLiteral("/srv/csv/"));
 }
 
 TEST(OutputSettingsForm, ControlTexts) {

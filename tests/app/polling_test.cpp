@@ -2,6 +2,9 @@
 // to the ready state, reading and outputting cards, and the errors that force a reconnection.
 #include <QAction>
 #include <QCoreApplication>
+#include <QDialog>
+#include <QMenu>
+#include <QSystemTrayIcon>
 #include <QPlainTextEdit>
 #include <QTimer>
 
@@ -40,9 +43,11 @@ CardParamImage IdOnlyImage() {
     return image;
 }
 
-std::string IniFor(Link link) {
+// `parameters`: more lines of [PARAMETER].
+std::string IniFor(Link link, const std::string& parameters = "") {
     return std::string("[COMUNICATION]\nCOM=") + (link == Link::Usb ? "0" : "3") +
-           "\n[PARAMETER]\nLOG=ON\nKEYEMU=ON\nBEEP=ON\nFILE=log.csv\n[CARDID]\nENABLED=1\n";
+           "\n[PARAMETER]\nLOG=ON\nKEYEMU=ON\nBEEP=ON\nFILE=log.csv\n" + parameters +
+           "[CARDID]\nENABLED=1\n";
 }
 
 class PollingBase {
@@ -290,6 +295,202 @@ TEST_P(Polling, ATickInsideATicksWaitDoesNothingAndResumingLeavesTheTimerToTheTi
     EXPECT_EQ(ui.Beeps, 1);
 }
 
+// The waits of the connection steps, as a message handler (the menu) meets them: a late reply
+// of attention, version, authentication and key-ID list, and the pause after an attention that
+// the reader refused.
+struct ConnectionWait {
+    const char* name;
+    std::uint8_t command;
+    int afterMs;  // the pause after the command: its reply came at once
+    bool refused;
+};
+constexpr ConnectionWait kConnectionWaits[] = {
+    {"attention", 0x7A, 0, false},
+    {"pause after a refused attention", 0x7A, 30, true},
+    {"version", 0xFE, 0, false},
+    {"authentication", 0x70, 0, false},
+    {"key ID list", 0x1A, 0, false},
+};
+constexpr int kLateReplyMs = 150;
+
+void MakeWait(tapwedge::sim::ReaderSim& sim, const ConnectionWait& wait) {
+    if (wait.refused) {
+        sim.InjectFault({.command = wait.command, .ack = Fault::Ack::Nack});
+    } else {
+        sim.InjectFault({.command = wait.command, .reply_delay_ms = kLateReplyMs});
+    }
+}
+
+TEST_P(Polling, PausingWhileTheReaderIsConnectedChangesNoStep) {
+    reader->sim.SetVersionText("TQ5822 V1.00");  // with encryption: a key ID is fetched
+    reader->sim.AddKeyEntry({.key_id = 0x20});
+    Start();
+    for (const bool byStop : {false, true}) {
+        for (const ConnectionWait& wait : kConnectionWaits) {
+            SCOPED_TRACE(std::string(byStop ? "\"停止\" in the wait of the " : "a tray click in the wait of the ") +
+                         wait.name);
+            MakeWait(reader->sim, wait);
+            RunInsideWait(reader->sim, wait.command, [&] {
+                if (byStop) {
+                    ChooseFromTrayMenu(*form, form->N4StopMItem);
+                } else {
+                    emit form->TrayIcon->TrayIcon().activated(QSystemTrayIcon::Trigger);
+                }
+            }, wait.afterMs);
+            form->Timer1Timer();
+            platform::SetMessagePump([] { QCoreApplication::processEvents(); });
+            EXPECT_EQ(form->ReaderState, 0x13);
+            EXPECT_EQ(Tip(), QStringLiteral("停止"));
+            EXPECT_EQ(form->Timer1->interval(), 100);
+            EXPECT_EQ(form->Settings.CardKeyId, 0x20);
+            EXPECT_TRUE(ui.Boxes.empty());
+
+            // Resumed, the ready reader is read on, not connected anew.
+            if (byStop) {
+                ChooseFromTrayMenu(*form, form->N4StopMItem);
+            } else {
+                EXPECT_TRUE(form->PopupMenu1->isVisible());
+                DismissTrayMenu(*form);
+            }
+            form->Timer1->stop();
+            ASSERT_EQ(form->ReaderState, kReady);
+            FakeFtdiClearCalls();
+            reader->sim.ClearRecord();
+            form->Timer1Timer();
+            EXPECT_EQ(form->ReaderState, kReady);
+            EXPECT_EQ(CountFakeCalls("FT_W32_CloseHandle"), 0);
+            for (const auto& command : reader->sim.Commands()) EXPECT_NE(command.command.at(1), 0x70);
+
+            // The next case connects from the start.
+            TwClose();
+            form->ReaderState = 0;
+            form->LastUsbState = 0;
+            form->Settings.CardKeyId = 0xF0F0F0;
+            form->Timer1->setInterval(1000);
+            form->ShowTrayStatus(0);
+        }
+    }
+}
+
+TEST_P(Polling, TheCommunicationItemInsideAConnectionWaitStopsTheTick) {
+    Start();
+    for (const std::uint8_t command : {0xFE, 0x70}) {
+        SCOPED_TRACE(command);
+        reader->sim.InjectFault({.command = command, .reply_delay_ms = kLateReplyMs});
+        RunInsideWait(reader->sim, command, [&] {
+            AnswerNextDialog([](QDialog& dialog) { Click(dialog, "CancelButton"); });
+            ChooseFromTrayMenu(*form, form->N3PortMItem);
+        });
+        form->Timer1Timer();
+        platform::SetMessagePump([] { QCoreApplication::processEvents(); });
+        EXPECT_TRUE(ui.Boxes.empty()) << ui.Texts().front().toStdString();
+        EXPECT_EQ(form->ReaderState, 0);
+        EXPECT_EQ(Tip(), QStringLiteral("デバイス未検出/COMクローズ"));
+        EXPECT_EQ(form->Settings.CommSettings.ReaderType, 0x0F);
+        // The reader is opened again from the state the item left.
+        form->Timer1->stop();
+        EXPECT_TRUE(TickUntilReady());
+        TwClose();
+        form->ReaderState = 0;
+        form->LastUsbState = 0;
+        form->ShowTrayStatus(0);
+    }
+}
+
+TEST_P(Polling, AReadErrorWhileStoppedKeepsShowingTheStoppedState) {
+    Start();
+    ASSERT_TRUE(TickUntilReady());
+    reader->sim.AddCard(FelicaCard{});
+    // A reply the reader rejects: the reader is connected anew.
+    reader->sim.SetReply(0x00, {0x7F});
+    reader->sim.InjectFault({.command = 0x00, .reply_delay_ms = kLateReplyMs});
+    RunInsideWait(reader->sim, 0x00, [&] { ChooseFromTrayMenu(*form, form->N4StopMItem); });
+    form->Timer1Timer();
+    EXPECT_EQ(form->ReaderState, GetParam() == Link::Com ? 0x10 : 0x11);
+    EXPECT_EQ(Tip(), QStringLiteral("停止"));
+    EXPECT_TRUE(Shows(form->Image3));
+    EXPECT_FALSE(form->Timer1->isActive());
+}
+
+TEST_P(Polling, AnEndRequestDuringTypingStopsTheKeysButLogsTheCard) {
+    folder.WriteIni(IniFor(GetParam(), "WAITTIME=10\n"));
+    Start();
+    ASSERT_TRUE(TickUntilReady());
+    reader->sim.AddCard(FelicaCard{});
+    bool closed = false;
+    QObject::connect(form.get(), &TForm1::Closed, [&] { closed = true; });
+    // "012E": the end comes in the wait after the first Shift went down.
+    RunFromPump([&] { return keys.Records.size() >= 7; }, [&] { form->WMEndSession(); });
+    form->Timer1Timer();
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(keys.Records.size(), 8u);  // and Shift released
+    int shiftDown = 0;
+    for (const auto& key : keys.Records) {
+        if (key.VirtualKey == 0x10) shiftDown += key.Flags == 0 ? 1 : -1;
+    }
+    EXPECT_EQ(shiftDown, 0);
+    EXPECT_EQ(Csv(), Lines(1));
+}
+
+// Keys as the focused window gets them, and whether the tray menu was open at each.
+class MenuWatchingKeys final : public platform::KeyInjector {
+public:
+    bool Inject(const platform::KeyboardInput& input) override {
+        Records.push_back(input);
+        if (Menu != nullptr && Menu->isVisible()) ++WhileMenuOpen;
+        return true;
+    }
+    const char* Name() const override { return "menu-watching"; }
+
+    QMenu* Menu = nullptr;
+    std::vector<platform::KeyboardInput> Records;
+    int WhileMenuOpen = 0;
+};
+
+TEST_P(Polling, ATrayClickWhileACardIsOutputOpensTheMenuOnlyAfterIt) {
+    folder.WriteIni(IniFor(GetParam(), "WAITTIME=5\n"));
+    Start();
+    ASSERT_TRUE(TickUntilReady());
+    const int card = reader->sim.AddCard(FelicaCard{});
+    form->Timer1Timer();
+    const std::size_t keysOfOneRead = keys.Records.size();
+    reader->sim.TakeAway(card);
+    form->Timer1Timer();
+
+    MenuWatchingKeys watching;
+    form.reset();
+    form = std::make_unique<TForm1>(folder.Folder(), &watching);
+    form->Timer1->stop();
+    watching.Menu = form->PopupMenu1;
+    ASSERT_TRUE(TickUntilReady());
+    const auto click = [&] { emit form->TrayIcon->TrayIcon().activated(QSystemTrayIcon::Trigger); };
+    // Clicked while the keys go out, and while the card is read (the menu is then open when
+    // the output begins).
+    for (const bool duringRead : {false, true}) {
+        SCOPED_TRACE(duringRead ? "click during the read" : "click during the output");
+        watching.Records.clear();
+        watching.WhileMenuOpen = 0;
+        if (duringRead) {
+            reader->sim.InjectFault({.command = 0x00, .reply_delay_ms = kLateReplyMs});
+            RunInsideWait(reader->sim, 0x00, click);
+        } else {
+            RunFromPump([&] { return watching.Records.size() >= 4; }, click);
+        }
+        reader->sim.PutBack(card);
+        form->Timer1Timer();
+        platform::SetMessagePump([] { QCoreApplication::processEvents(); });
+        EXPECT_EQ(watching.Records.size(), keysOfOneRead);
+        EXPECT_EQ(watching.WhileMenuOpen, 0);
+        EXPECT_TRUE(form->PopupMenu1->isVisible());
+        EXPECT_EQ(Tip(), QStringLiteral("停止"));
+        DismissTrayMenu(*form);
+        form->Timer1->stop();
+        reader->sim.TakeAway(card);
+        form->Timer1Timer();
+    }
+    EXPECT_EQ(Csv(), Lines(3));
+}
+
 class UsbPolling : public PollingBase, public ::testing::Test {
 protected:
     UsbPolling() : PollingBase(Link::Usb) {}
@@ -386,6 +587,25 @@ class ComPolling : public PollingBase, public ::testing::Test {
 protected:
     ComPolling() : PollingBase(Link::Com) {}
 };
+
+TEST_F(ComPolling, ARefusedAuthenticationIsToldOnceWhileItRepeats) {
+    reader->sim.SetPasswordStatus(1);
+    Start();
+    const QString refused = QStringLiteral("認証エラー");
+    for (int tick = 0; tick < 3; ++tick) form->Timer1Timer();
+    EXPECT_EQ(ui.Texts(), std::vector<QString>{refused});
+    EXPECT_EQ(Tip(), QStringLiteral("デバイス未検出または認証エラー/COMオープン"));
+    int tries = 0;
+    for (const auto& command : reader->sim.Commands()) tries += command.command.at(1) == 0x70;
+    EXPECT_EQ(tries, 3);
+
+    // New communication settings: told again, once.
+    AnswerNextDialog([](QDialog& dialog) { Click(dialog, "OKButton"); });
+    ChooseFromTrayMenu(*form, form->N3PortMItem);
+    form->Timer1->stop();
+    for (int tick = 0; tick < 3; ++tick) form->Timer1Timer();
+    EXPECT_EQ(ui.Texts(), (std::vector<QString>{refused, refused}));
+}
 
 TEST_F(ComPolling, AnUnlistedPortIsNeverOpened) {
     folder.WriteIni("[COMUNICATION]\nCOM=4\n");

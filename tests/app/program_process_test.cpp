@@ -9,6 +9,7 @@
 #include <iterator>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <fcntl.h>
@@ -86,6 +87,14 @@ public:
         return false;
     }
 
+    // A first copy and, once it holds the lock, a second one; -1 for one that did not start.
+    std::pair<pid_t, pid_t> StartTwo(const std::string& display,
+                                     const std::string& secondErrors = "/dev/null") const {
+        const pid_t first = Start(display);
+        if (first <= 0 || !WaitLocked(std::chrono::seconds(10))) return {first, -1};
+        return {first, Start(display, secondErrors)};
+    }
+
     ScratchProgramFolder folder;
     std::string runtime;
 };
@@ -109,12 +118,9 @@ TEST(ProgramProcess, ASecondCopyIsRefusedWithAMessageWhileTheFirstRuns) {
     XvfbDisplay display;
     ASSERT_TRUE(display.Ok()) << display.Error();
     ProgramCopy copy;
-    const pid_t first = copy.Start(display.Name());
-    ASSERT_GT(first, 0);
-    ASSERT_TRUE(copy.WaitLocked(10s));
-
     const std::string errors = copy.folder.File("second.err");
-    const pid_t second = copy.Start(display.Name(), errors);
+    const auto [first, second] = copy.StartTwo(display.Name(), errors);
+    ASSERT_GT(first, 0);
     ASSERT_GT(second, 0);
     // The message box of the second copy: answer it with Return.
     const std::string answer = "DISPLAY=" + display.Name() +
@@ -144,6 +150,43 @@ TEST(ProgramProcess, EndSignalsCloseTheProgramWithExitCodeZero) {
         ASSERT_TRUE(copy.WaitLocked(10s));
         kill(pid, signal);
         EXPECT_EQ(WaitExit(pid, 10s), 0);
+    }
+}
+
+// True once a window titled as the program's message boxes is shown on the display (the
+// program shows no other window here: no tray host, no menu).
+bool WaitForBox(const std::string& display) {
+    const std::string command = "DISPLAY=" + display +
+                                " timeout 10 xdotool search --sync --onlyvisible --name '^Tapwedge$'"
+                                " >/dev/null 2>&1";
+    return std::system(command.c_str()) == 0;
+}
+
+TEST(ProgramProcess, AnEndSignalDuringAStartUpMessageClosesItAndEndsAtOnce) {
+    XvfbDisplay display;
+    ASSERT_TRUE(display.Ok()) << display.Error();
+    {
+        SCOPED_TRACE("パラメータ読み取りエラー");
+        ProgramCopy copy;
+        { std::ofstream(copy.folder.File("Card.set"), std::ios::binary | std::ios::trunc) << "no card file"; }
+        const pid_t pid = copy.Start(display.Name());
+        ASSERT_GT(pid, 0);
+        ASSERT_TRUE(WaitForBox(display.Name()));
+        kill(pid, SIGTERM);
+        EXPECT_EQ(WaitExit(pid, 2s), 0);
+    }
+    {
+        SCOPED_TRACE("すでに起動されています。");
+        ProgramCopy copy;
+        const auto [first, second] = copy.StartTwo(display.Name());
+        ASSERT_GT(first, 0);
+        ASSERT_GT(second, 0);
+        ASSERT_TRUE(WaitForBox(display.Name()));
+        kill(second, SIGINT);
+        EXPECT_EQ(WaitExit(second, 2s), 255);
+        EXPECT_TRUE(Running(first));
+        kill(first, SIGTERM);
+        EXPECT_EQ(WaitExit(first, 10s), 0);
     }
 }
 

@@ -1,6 +1,7 @@
 #include "program_rig.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +16,7 @@
 #include "core/param_file_cipher.h"
 #include "core/settings.h"
 #include "fake_ftdi_control.h"
+#include "platform/message_pump.h"
 #include "platform/serial_ports.h"
 
 namespace tapwedge_test {
@@ -103,6 +105,32 @@ void DismissTrayMenu(tapwedge::app::TForm1& form) {
     form.PopupMenu1->popup(QPoint(10, 10));
     form.PopupMenu1->hide();
     QCoreApplication::processEvents();
+}
+
+void RunFromPump(std::function<bool()> when, std::function<void()> action) {
+    auto done = std::make_shared<bool>(false);
+    platform::SetMessagePump([when = std::move(when), action = std::move(action), done] {
+        QCoreApplication::processEvents();
+        if (*done || !when()) return;
+        *done = true;
+        action();
+    });
+}
+
+void RunInsideWait(tapwedge::sim::ReaderSim& sim, std::uint8_t code, std::function<void()> action,
+                   int afterMs) {
+    RunFromPump(
+        [&sim, code, afterMs] {
+            const auto now = std::chrono::steady_clock::now();
+            for (const tapwedge::sim::HostFrame& frame : sim.Commands()) {
+                if (frame.command.size() > 1 && frame.command[1] == code &&
+                    now - frame.at >= std::chrono::milliseconds(afterMs)) {
+                    return true;
+                }
+            }
+            return false;
+        },
+        std::move(action));
 }
 
 int CountFakeCalls(const char* function) {

@@ -2,6 +2,8 @@
 // Rig of the main form's tests: a scratch program folder that is also the current directory,
 // with its INI file, card-parameter files and COM port bindings, and the reader simulator on
 // either transport with the program's built-in reader keys.
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -72,6 +74,15 @@ private:
 void ChooseFromTrayMenu(tapwedge::app::TForm1& form, QAction* item);
 // The menu opens and closes without a choice (Escape, a click elsewhere).
 void DismissTrayMenu(tapwedge::app::TForm1& form);
+
+// Installs the program's message pump (Qt's event processing) with a message handler that runs
+// `action` once, from the first pump after `when` became true: inside whatever wait of the
+// program pumps then. The fixture's own pump comes back when it installs it again.
+void RunFromPump(std::function<bool()> when, std::function<void()> action);
+// RunFromPump as soon as the reader has received a command with code `code` and afterMs have
+// passed since: inside the wait for its reply (make it late), or in a pause after it.
+void RunInsideWait(tapwedge::sim::ReaderSim& sim, std::uint8_t code, std::function<void()> action,
+                   int afterMs = 0);
 
 // How many calls of a D2XX entry point the fake library recorded.
 int CountFakeCalls(const char* function);

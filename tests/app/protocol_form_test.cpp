@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "edit_paste.h"
 #include "platform/serial_ports.h"
 #include "pty_port.h"
 #include "ui_answers.h"
@@ -42,6 +43,11 @@ struct Dialog {
     QGroupBox* Group(const char* name) const { return Get<QGroupBox>(name); }
     QLineEdit* Edit(const char* name) const { return Get<QLineEdit>(name); }
     QComboBox* Port() const { return Get<QComboBox>("ComPortCBox"); }
+    // The text of a field: a key edit itself, or the edit of the port box.
+    QLineEdit* TextOf(QWidget* field) const {
+        auto* edit = qobject_cast<QLineEdit*>(field);
+        return edit != nullptr ? edit : qobject_cast<QComboBox*>(field)->lineEdit();
+    }
     QComboBox* Speed() const { return Get<QComboBox>("BaudRateCBox"); }
     void Ok() const { Get<QPushButton>("OKButton")->click(); }
     void Cancel() const { Get<QPushButton>("CancelButton")->click(); }
@@ -317,7 +323,6 @@ TEST_F(ProtocolDialog, PortOfThreeDigitsIsNeverCutShort) {
         {"stored 100", 100, "", 100},
         {"chosen from the list", 5, nullptr, 100},
         {"typed", 5, "100", 100},
-        {"typed above 255: no port", 5, "256", 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -335,6 +340,27 @@ TEST_F(ProtocolDialog, PortOfThreeDigitsIsNeverCutShort) {
         });
         EXPECT_EQ(settings.ComPort, c.result);
     }
+}
+
+TEST_F(ProtocolDialog, PortAbove255IsRefusedWithTheDialogOpen) {
+    ports.Bind(100);  // a three-digit port is listed, so three digits can be typed
+    TProtocol protocol(qApp, 2);
+    CommSettings settings = Stored(5, 1);
+    const int result = RunDialog(protocol, settings, [&](Dialog& d) {
+        Dialog::Type(d.Port()->lineEdit(), "256");
+        d.Ok();
+        EXPECT_TRUE(d.form->isVisible());
+        ASSERT_EQ(answers.Boxes.size(), 1u);
+        EXPECT_TRUE(answers.Boxes[0].Text.contains("256")) << answers.Boxes[0].Text.toStdString();
+        EXPECT_EQ(answers.Boxes[0].Icon, BoxIcon::Warning);
+        EXPECT_EQ(protocol.Settings.ComPort, 5) << "nothing is stored while the dialog stays open";
+        Dialog::Type(d.Port()->lineEdit(), "255");
+        d.Ok();
+        EXPECT_FALSE(d.form->isVisible());
+    });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(settings.ComPort, 255);
+    EXPECT_EQ(answers.Boxes.size(), 1u);
 }
 
 TEST_F(ProtocolDialog, SpeedShownAndStored) {
@@ -391,10 +417,9 @@ TEST_F(ProtocolDialog, FieldsTakeOnlyTheirCharacters) {
         for (const Case& c : cases) {
             SCOPED_TRACE(std::string(c.field) + " " + c.typed.toStdString());
             // The port box gets its keys as the combo box, which hands them to its edit.
-            QWidget* target = d.form->findChild<QWidget*>(c.field);
+            QWidget* target = d.Get<QWidget>(c.field);
             ASSERT_NE(target, nullptr);
-            QLineEdit* edit = qobject_cast<QLineEdit*>(target);
-            if (!edit) edit = qobject_cast<QComboBox*>(target)->lineEdit();
+            QLineEdit* edit = d.TextOf(target);
             edit->clear();
             for (const QChar ch : c.typed) {
                 QTest::sendKeyEvent(QTest::Click, target, Qt::Key_unknown, QString(ch),
@@ -405,6 +430,107 @@ TEST_F(ProtocolDialog, FieldsTakeOnlyTheirCharacters) {
             EXPECT_FALSE(edit->testAttribute(Qt::WA_InputMethodEnabled));
         }
     });
+}
+
+TEST_F(ProtocolDialog, PastedTextPassesTheFieldsKeyFilters) {
+    struct Case {
+        const char* field;
+        QString pasted;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"IdEdit", "11 22 33 44 55 66 77 88", "1122334455667788"},
+        {"KarEdit", "11 22 33 44 55 66 77 88", "1122334455667788"},
+        {"KbrEdit", "11 22 33 44 55 66 77 88", "1122334455667788"},
+        {"KcrEdit", "11 22 33 44 55 66 77 88", "1122334455667788"},
+        {"KarEdit", "aa-bb:cc\tdd\nee ff 00 11\n", "AABBCCDDEEFF0011"},
+        {"KbrEdit", QString::fromUtf8("0x1Ｆ,é2g"), "012"},  // "x", "g" and non-ASCII dropped
+        {"ComPortCBox", " 1 2 ", "12"},
+        {"ComPortCBox", "COM7", "7"},
+    };
+    for (const tapwedge_test::PasteWay& way : tapwedge_test::PasteWays()) {
+        SCOPED_TRACE(way.name);
+        TProtocol protocol(qApp, 0);
+        CommSettings settings = Stored(5, 0);
+        RunDialog(protocol, settings, [&](Dialog& d) {
+            for (const Case& c : cases) {
+                SCOPED_TRACE(std::string(c.field) + " " + c.pasted.toStdString());
+                QLineEdit* edit = d.TextOf(d.Get<QWidget>(c.field));
+                tapwedge_test::Paste(edit, c.pasted, way);
+                EXPECT_EQ(edit->text(), QString(c.text));
+            }
+            // Nothing left that the filter takes: the field keeps its text.
+            tapwedge_test::Paste(d.Edit("KcrEdit"), QString::fromUtf8("ｘｙ-z"), way);
+            EXPECT_EQ(d.Edit("KcrEdit")->text(), QString("1122334455667788"));
+            // A paste is never cut short to fit and mixed with the old digits.
+            tapwedge_test::Paste(d.Edit("IdEdit"), "99 88", way, false);
+            EXPECT_EQ(d.Edit("IdEdit")->text(), QString("11223344556677889988"));
+            Dialog::Type(d.Edit("IdEdit"), "1122334455667788");
+            d.Edit("KbrEdit")->setText("1122334455667788");
+            d.Ok();
+        });
+        const std::uint8_t kar[8] = {0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF, 0x00, 0x11};
+        const std::uint8_t kcr[8] = {0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88};
+        EXPECT_EQ(std::memcmp(settings.Keys.Kar, kar, 8), 0) << "the pasted keys themselves are stored";
+        EXPECT_EQ(std::memcmp(settings.Keys.Kcr, kcr, 8), 0);
+        EXPECT_EQ(settings.ComPort, 7);
+    }
+}
+
+TEST_F(ProtocolDialog, OkTakesOnlyKeysOfSixteenHexDigits) {
+    struct Case {
+        const char* name;
+        const char* field;
+        const char* keyName;
+        std::function<void(QLineEdit*)> enter;
+    };
+    const auto type = [](const char* digits) {
+        return [digits](QLineEdit* edit) { Dialog::Type(edit, digits); };
+    };
+    const auto paste = [](const char* text) {
+        return [text](QLineEdit* edit) {
+            tapwedge_test::Paste(edit, text, tapwedge_test::PasteWays().front());
+        };
+    };
+    const Case cases[] = {
+        {"15 digits typed", "KarEdit", "Kar", type("123456789ABCDEF")},
+        {"17 digits pasted", "KbrEdit", "Kbr", paste("11 22 33 44 55 66 77 88 9")},
+        {"15 digits pasted", "KcrEdit", "Kcr", paste("11 22 33 44 55 66 77 8")},
+        {"empty", "IdEdit", "ID", type("")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        answers.Boxes.clear();
+        TProtocol protocol(qApp, 2);
+        CommSettings settings = Stored(5, 1);
+        std::memset(settings.Keys.Kar, 0x52, 8);
+        const CommSettings before = settings;
+        const int result = RunDialog(protocol, settings, [&](Dialog& d) {
+            QLineEdit* edit = d.Edit(c.field);
+            c.enter(edit);
+            d.Ok();
+            EXPECT_TRUE(d.form->isVisible()) << "the dialog stays open on the key";
+            ASSERT_EQ(answers.Boxes.size(), 1u);
+            const QString text = answers.Boxes[0].Text;
+            EXPECT_TRUE(text.contains(QString(" %1 ").arg(c.keyName))) << text.toStdString();
+            EXPECT_TRUE(text.contains(QStringLiteral("16桁"))) << text.toStdString();
+            EXPECT_TRUE(SameSettings(protocol.Settings, before)) << "nothing is stored";
+            EXPECT_EQ(edit->selectedText(), edit->text()) << "the key is selected for retyping";
+            // Corrected, the dialog takes it.
+            Dialog::Type(edit, "0123456789abcdef");
+            d.Ok();
+            EXPECT_FALSE(d.form->isVisible());
+        });
+        EXPECT_EQ(result, 0);
+        EXPECT_EQ(answers.Boxes.size(), 1u);
+        const std::uint8_t corrected[8] = {0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF};
+        const std::string field = c.field;
+        const std::uint8_t* stored = field == "IdEdit"    ? settings.Keys.Id
+                                     : field == "KarEdit" ? settings.Keys.Kar
+                                     : field == "KbrEdit" ? settings.Keys.Kbr
+                                                          : settings.Keys.Kcr;
+        EXPECT_EQ(std::memcmp(stored, corrected, 8), 0);
+    }
 }
 
 TEST_F(ProtocolDialog, KeysShownAsSixteenDigitsAndStoredAsTyped) {
@@ -424,18 +550,16 @@ TEST_F(ProtocolDialog, KeysShownAsSixteenDigitsAndStoredAsTyped) {
         EXPECT_EQ(d.Edit("KcrEdit")->text(), QString("A5A5A5A5A5A5A5A5"));
         EXPECT_EQ(d.Edit("IdEdit")->echoMode(), QLineEdit::Normal);
         EXPECT_EQ(d.Edit("KarEdit")->echoMode(), QLineEdit::Password);
-        Dialog::Type(d.Edit("KarEdit"), "abc");
-        Dialog::Type(d.Edit("KbrEdit"), "");
+        Dialog::Type(d.Edit("KarEdit"), "abcdef0123456789");
         d.Ok();
     });
     EXPECT_EQ(result, 0);
-    const std::uint8_t karStored[8] = {0xAB, 0xC0, 0, 0, 0, 0, 0, 0};
-    const std::uint8_t zero[8] = {};
+    const std::uint8_t karStored[8] = {0xAB, 0xCD, 0xEF, 0x01, 0x23, 0x45, 0x67, 0x89};
     std::uint8_t kcr[8];
     std::memset(kcr, 0xA5, 8);
     EXPECT_EQ(std::memcmp(settings.Keys.Id, id, 8), 0) << "an unchanged key reads back the same";
     EXPECT_EQ(std::memcmp(settings.Keys.Kar, karStored, 8), 0);
-    EXPECT_EQ(std::memcmp(settings.Keys.Kbr, zero, 8), 0);
+    EXPECT_EQ(std::memcmp(settings.Keys.Kbr, kbr, 8), 0);
     EXPECT_EQ(std::memcmp(settings.Keys.Kcr, kcr, 8), 0);
 }
 

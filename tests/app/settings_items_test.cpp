@@ -7,9 +7,12 @@
 #include <QCoreApplication>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QRadioButton>
+#include <QStatusBar>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -34,30 +37,6 @@ namespace {
 
 using tapwedge::CardParamImage;
 using tapwedge::app::TForm1;
-
-// Runs `answer` on the next visible modal dialog of class `type` (any when empty) once it is open
-// (from inside its exec()); gives up after about five seconds.
-void AnswerNextDialog(std::function<void(QDialog&)> answer, const char* type = nullptr) {
-    auto poll = std::make_shared<std::function<void(int)>>();
-    *poll = [answer, type, poll](int triesLeft) {
-        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if (dialog != nullptr && dialog->isVisible() &&
-            (type == nullptr || dialog->inherits(type))) {
-            answer(*dialog);
-        } else if (triesLeft > 0) {
-            QTimer::singleShot(10, [poll, triesLeft] { (*poll)(triesLeft - 1); });
-            return;
-        }
-        *poll = nullptr;  // breaks the cycle
-    };
-    QTimer::singleShot(0, [poll] { (*poll)(500); });
-}
-
-void Click(QDialog& dialog, const char* button) {
-    auto* target = dialog.findChild<QAbstractButton*>(QString::fromLatin1(button));
-    ASSERT_NE(target, nullptr) << button;
-    target->click();
-}
 
 CardParamImage ImageWithEntry() {
     CardParamImage image{};
@@ -165,6 +144,22 @@ TEST_F(SettingsItems, StopCheckedKeepsPollingStoppedAfterADialog) {
     EXPECT_EQ(form->ReaderState, 0x13);
 }
 
+TEST_F(SettingsItems, AMenuDismissedWhileADialogIsOpenLeavesPollingPaused) {
+    bool pausedAfterMenu = false;
+    AnswerNextDialog([&](QDialog& dialog) {
+        // The tray icon opens the menu again above the dialog; it is left without a choice.
+        DismissTrayMenu(*form);
+        QCoreApplication::processEvents();
+        emit qGuiApp->applicationStateChanged(Qt::ApplicationInactive);
+        pausedAfterMenu = !form->Timer1->isActive() && form->Settings.PollingStopped == 1;
+        Click(dialog, "CancelButton");
+    });
+    Choose(form->N3PortMItem);
+    EXPECT_TRUE(pausedAfterMenu);
+    EXPECT_TRUE(form->Timer1->isActive());
+    EXPECT_EQ(form->ReaderState, 0);
+}
+
 TEST_F(SettingsItems, OutputSettingsConfirmedAreAppliedAndSaved) {
     AnswerNextDialog([](QDialog& dialog) {
         auto* normal = dialog.findChild<QRadioButton*>(QStringLiteral("UidDispNormalRBtn"));
@@ -262,6 +257,69 @@ TEST_F(SettingsItems, AChangeKeptInMemoryIsDecodedAndSavesAnEmptyFileName) {
     EXPECT_EQ(form->Engine.Entries[0].Kind, 0x9200);
     EXPECT_EQ(form->Image.ReaderKeysPresent, 1);
     EXPECT_TRUE(form->Timer1->isActive());
+}
+
+// A change kept only in memory is marked in the program's image (Flags bit 7), so that the card
+// dialog opens on it as such; saved to a file or replaced by a file's image, it is no longer
+// marked, and no file gets the mark.
+TEST_F(SettingsItems, AChangeKeptOnlyInMemoryIsMarkedUntilSavedOrReplaced) {
+    auto status = [](tapwedge::app::TPosParaForm& card) {
+        return card.findChild<QStatusBar*>(QStringLiteral("StatusBar1"))->currentMessage();
+    };
+    auto edit = [](tapwedge::app::TPosParaForm& card, const char* name) {
+        return card.findChild<QLineEdit*>(QString::fromLatin1(name));
+    };
+    auto check = [](tapwedge::app::TPosParaForm& card, const char* name) {
+        return card.findChild<QCheckBox*>(QString::fromLatin1(name));
+    };
+    AnswerCardDialog([&](tapwedge::app::TPosParaForm& card) {
+        check(card, "EditChkBtn")->setChecked(true);
+        edit(card, "CSysCodeEdit1")->setText(QStringLiteral("1234"));
+        check(card, "TempChkBox")->setChecked(true);
+        Click(card, "OkBitBtn");
+    });
+    Choose(form->N2CardMItem);
+    EXPECT_EQ(form->Image.Flags & 0x80, 0x80);
+    EXPECT_EQ(form->Image.Entries[0].SystemCode(), 0x1234);
+    EXPECT_EQ(StoredImage().Entries[0].SystemCode(), 0xFFFF);
+
+    // Reopened: the unsaved change, with no file selected; then saved.
+    bool shownAsChange = false;
+    AnswerCardDialog([&](tapwedge::app::TPosParaForm& card) {
+        shownAsChange =
+            check(card, "EditChkBtn")->isChecked() && check(card, "TempChkBox")->isChecked() &&
+            card.findChild<QListWidget*>(QStringLiteral("ListBox1"))->selectedItems().isEmpty() &&
+            edit(card, "CSysCodeEdit1")->text() == "1234" &&
+            status(card) == QStringLiteral("一時的に変更されたパラメータです");
+        check(card, "TempChkBox")->setChecked(false);
+        ui.Inputs.push_back({true, QStringLiteral("Card")});
+        Click(card, "OkBitBtn");
+    });
+    Choose(form->N2CardMItem);
+    EXPECT_TRUE(shownAsChange);
+    EXPECT_TRUE(ui.Boxes.empty());
+    EXPECT_EQ(form->Image.Flags & 0x80, 0);
+    EXPECT_EQ(StoredImage().Flags & 0x80, 0);
+    EXPECT_EQ(StoredImage().Entries[0].SystemCode(), 0x1234);
+
+    // Kept in memory again, then a file chosen in view mode replaces it.
+    AnswerCardDialog([&](tapwedge::app::TPosParaForm& card) {
+        check(card, "EditChkBtn")->setChecked(true);
+        check(card, "TempChkBox")->setChecked(true);
+        Click(card, "OkBitBtn");
+    });
+    Choose(form->N2CardMItem);
+    ASSERT_EQ(form->Image.Flags & 0x80, 0x80);
+    AnswerCardDialog([&](tapwedge::app::TPosParaForm& card) {
+        check(card, "EditChkBtn")->setChecked(false);
+        auto* list = card.findChild<QListWidget*>(QStringLiteral("ListBox1"));
+        list->setCurrentRow(0);
+        Click(card, "OkBitBtn");
+    });
+    Choose(form->N2CardMItem);
+    EXPECT_EQ(form->Settings.CardFileName, "Card.set");
+    EXPECT_EQ(form->Image.Flags & 0x80, 0);
+    EXPECT_EQ(StoredImage().Flags & 0x80, 0);
 }
 
 }  // namespace

@@ -1,8 +1,39 @@
 #include "ui_answers.h"
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDialog>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
 namespace tapwedge_test {
 
 using namespace tapwedge::app;
+
+void AnswerNextDialog(std::function<void(QDialog&)> answer, const char* type) {
+    auto poll = std::make_shared<std::function<void(int)>>();
+    *poll = [answer, type, poll](int triesLeft) {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (dialog != nullptr && dialog->isVisible() &&
+            (type == nullptr || dialog->inherits(type))) {
+            answer(*dialog);
+        } else if (triesLeft > 0) {
+            QTimer::singleShot(10, [poll, triesLeft] { (*poll)(triesLeft - 1); });
+            return;
+        }
+        *poll = nullptr;  // breaks the cycle
+    };
+    QTimer::singleShot(0, [poll] { (*poll)(500); });
+}
+
+void Click(QDialog& dialog, const char* button) {
+    auto* target = dialog.findChild<QAbstractButton*>(QString::fromLatin1(button));
+    ASSERT_NE(target, nullptr) << button;
+    target->click();
+}
 
 UiAnswers::UiAnswers() {
     SetMessageBoxHook([this](const MessageBoxRequest& request) {

@@ -4,11 +4,20 @@
 #include <QString>
 
 #include <deque>
+#include <functional>
 #include <vector>
 
 #include "app/ui_hooks.h"
 
+class QDialog;
+
 namespace tapwedge_test {
+
+// Runs `answer` on the next visible modal dialog of class `type` (any when empty) once it is open
+// (from inside its exec()); gives up after about five seconds.
+void AnswerNextDialog(std::function<void(QDialog&)> answer, const char* type = nullptr);
+// Clicks the dialog's button of that object name (a test failure when there is none).
+void Click(QDialog& dialog, const char* button);
 
 class UiAnswers {
 public:

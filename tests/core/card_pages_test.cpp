@@ -217,6 +217,24 @@ TEST(CardPageStore, TypeABytesAndChecks) {
              p.Areas[0] = {"10", "0", "8"};
          }),
          0, "", {{0, 0x82}, {1, 0x6D}, {24, 0x10}, {26, 8}}},
+        // An SLE55R page holds 8 bytes, as its labels 0～7 and 1～8 say.
+        {"SLE55R start 2, length 6",
+         with([](auto& p) { p.Sle55r = true; p.Areas[0] = {"10", "2", "6"}; }), 0, "",
+         {{0, 0x82}, {1, 0x69}, {24, 0x10}, {25, 2}, {26, 6}}},
+        {"SLE55R start 2, length 7",
+         with([](auto& p) { p.Sle55r = true; p.Areas[0] = {"10", "2", "7"}; }), -1,
+         kTypeALengthError, {{0, 0x82}, {1, 0x69}, {24, 0x10}, {25, 2}, {26, 7}}},
+        {"SLE55R start 8",
+         with([](auto& p) { p.Sle55r = true; p.Areas[0] = {"10", "8", "0"}; }), -1, kStartError,
+         {{0, 0x82}, {1, 0x69}, {24, 0x10}}},
+        {"SLE55R area 2 beyond its page",
+         with([](auto& p) {
+             p.Sle55r = true;
+             p.Areas[0] = {"10", "0", "8"};
+             p.Areas[1] = {"10", "4", "5"};
+         }),
+         -1, kTypeALengthError,
+         {{0, 0x92}, {1, 0x69}, {24, 0x10}, {26, 8}, {29, 0x10}, {30, 4}, {31, 5}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -271,6 +289,19 @@ TEST(CardPageStore, Iso15693BytesAndChecks) {
          kLengthError, {{0, 0x92}, {1, 0xC1}, {26, 33}}},
         {"no block size", with([](auto& p) { p.BlockSizeIndex = kNoItem; }), -1, kBlockSizeError,
          {{0, 0x92}, {1, 0xC1}}},
+        {"no block size item: the shown entry's 16-byte blocks are kept",
+         with([](auto& p) {
+             p.BlockSizeIndex = kNoItem;
+             p.KeptBlockSize = 3;
+         }),
+         0, "", {{0, 0x92}, {1, 0xC1}, {4, 0x03}, {26, 16}}},
+        {"no code item: the shown entry's code is kept",
+         with([](auto& p) {
+             p.CodeIndex = kNoItem;
+             p.KeptCode = 4;
+             p.Areas[0].Length = "64";  // the factor of no item is 1
+         }),
+         0, "", {{0, 0x94}, {1, 0xC1}, {26, 64}}},
         {"start has no upper bound", with([](auto& p) { p.Areas[0].Start = "9"; }), 0, "",
          {{0, 0x92}, {1, 0xC1}, {25, 9}, {26, 16}}},
         {"empty block fields are equal: two areas, then the block error",
@@ -334,19 +365,21 @@ TEST(CardPageShow, FelicaStandardAndSsfc) {
     EXPECT_EQ(page.Areas[1].Block, "200");
     EXPECT_EQ(page.Areas[1].Length, "2");
 
-    // IDm forces the hexadecimal code; an output code the list lacks selects nothing.
+    // The entry's own code also for IDm (a click on "IDm" selects the hexadecimal code); an
+    // output code the list lacks selects nothing and is kept.
     ShowFelicaEntry(EntryOf({{0, 0x93}, {1, 0x00}, {2, 0xFF}, {3, 0xFF}}), page);
     EXPECT_FALSE(page.BlockArea);
-    EXPECT_EQ(page.CodeIndex, 2);
+    EXPECT_EQ(page.CodeIndex, 3);
     ShowFelicaEntry(EntryOf({{0, 0x95}, {1, 0x01}}), page);
     EXPECT_EQ(page.CodeIndex, kNoItem);
+    EXPECT_EQ(page.KeptCode, 5);
 
     // SSFC: the areas choose the list items; service codes and area texts stay.
     ShowFelicaEntry(EntryOf({{0, 0x93}, {1, 0x21}, {2, 0xFF}, {3, 0xFF}, {24, 1}, {26, 15}}),
                     page);
     EXPECT_TRUE(page.BlockArea);
     EXPECT_TRUE(page.Ssfc);
-    EXPECT_EQ(page.CodeIndex, 0);
+    EXPECT_EQ(page.CodeIndex, 3);
     EXPECT_EQ(page.SsfcAreaItem[0], 0);
     EXPECT_TRUE(page.SsfcReissue);
     EXPECT_EQ(page.SsfcAreaItem[1], 2);
@@ -380,8 +413,8 @@ TEST(CardPageShow, TypeAAndIso15693) {
         MifareAuth auth;
         int code;
     } kinds[] = {
-        {0x40, true, true, false, MifareAuth::KeyA, 2},  // UID forces the hexadecimal code
-        {0x62, true, false, false, MifareAuth::None, 2},
+        {0x40, true, true, false, MifareAuth::KeyA, 3},  // UID keeps the entry's code too
+        {0x62, true, false, false, MifareAuth::None, 3},
         {0x6D, false, true, true, MifareAuth::None, 3},
     };
     for (const auto& k : kinds) {
@@ -407,6 +440,7 @@ TEST(CardPageShow, TypeAAndIso15693) {
     EXPECT_FALSE(iso.BlockArea);
     EXPECT_FALSE(iso.ReadSingle);
     EXPECT_EQ(iso.BlockSizeIndex, kNoItem);  // 12-byte blocks are not offered
+    EXPECT_EQ(iso.KeptBlockSize, 2);
 }
 
 // Pages the dialog writes come back unchanged through show and store.
@@ -432,7 +466,7 @@ TEST(CardPageShow, StoredPagesShowAndStoreAgainTheSameBytes) {
         ASSERT_EQ(StoreCardParameter(pages, c.parameter, c.item, true, first, message), 0);
         CardPages shown;
         const CardPage page = ShowCardEntry(c.parameter, first, true, shown);
-        EXPECT_EQ(KindItemOfPage(page), c.item);
+        EXPECT_EQ(KindItemOfPage(page, c.parameter), c.item);
         CardEntry second{};
         ASSERT_EQ(StoreCardParameter(shown, c.parameter, c.item, true, second, message), 0);
         ExpectEntry(second, first);
@@ -445,25 +479,27 @@ TEST(CardPageKinds, PagesItemsAndKeptEntries) {
         int parameter;
         bool iso;
         CardPage page;
-        int otherItem;  // item of the list of a parameter not shown
+        int item;  // of the parameter's kind list; parameter 0 has no item for "none"
         bool kept;
     } cases[] = {
         {0x92, 0x01, 1, false, CardPage::Felica, 0, false},
         {0x80, 0x61, 0, false, CardPage::TypeA, 1, false},
         {0x80, 0xC1, 0, true, CardPage::Iso15693, 2, false},
-        {0x80, 0xC1, 0, false, CardPage::None, 2, true},  // the reader does not offer it
-        {0x80, 0xC1, 1, true, CardPage::None, 2, true},   // never in parameter 2
-        {0xC2, 0x01, 0, true, CardPage::None, 2, true},   // the reader ignores bit 6
-        {0x80, 0x80, 0, true, CardPage::None, 2, false},  // no kind: the reader skips it
+        {0x80, 0xC1, 0, false, CardPage::None, kNoItem, true},  // the reader does not offer it
+        {0x80, 0xC1, 1, true, CardPage::None, 2, true},         // never in parameter 2
+        {0xC2, 0x01, 0, true, CardPage::None, kNoItem, true},   // the reader ignores bit 6
+        {0x80, 0x80, 0, true, CardPage::None, kNoItem, false},  // no kind: the reader skips it
         {0x00, 0x00, 1, true, CardPage::None, 2, false},
-        {0x10, 0x40, 0, true, CardPage::None, 2, false},
+        {0x00, 0x00, 0, true, CardPage::None, kNoItem, false},  // not "ISO15693"
+        {0x10, 0x40, 0, true, CardPage::None, kNoItem, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << std::hex << int(c.high) << " " << int(c.low));
         const CardEntry entry = EntryOf({{0, c.high}, {1, c.low}});
         const CardPage page = PageOfEntry(entry, c.parameter, c.iso);
         EXPECT_EQ(page, c.page);
-        EXPECT_EQ(KindItemOfEntry(entry), c.otherItem);
+        EXPECT_EQ(KindItemOfEntry(entry, c.parameter, c.iso), c.item);
+        EXPECT_EQ(KindItemOfPage(page, c.parameter), c.item);
         EXPECT_EQ(DialogKeepsEntry(entry, page), c.kept);
     }
     EXPECT_EQ(PageOfKindItem(2, 0, true), CardPage::Iso15693);
@@ -477,14 +513,15 @@ TEST(CardPageFields, FixedWidthsAndServiceCodeAttribute) {
         const char* text;
         int result;
         int width;
-    } widths[] = {{"", 0, 0}, {"0", 0, 0}, {"12", 0, 12}, {"99", 0, 99}, {" 7", 0, 7},
-                  {"100", -1, 55}, {"-1", -1, 55}, {"1a", -1, 55}};
+    } widths[] = {{"", 0, 0},       {"0", 0, 0},     {"12", 0, 12},   {"99", 0, 99},
+                  {" 7", 0, 7},      {"120", 0, 120}, {"255", 0, 255}, {"256", -1, 55},
+                  {"-1", -1, 55},    {"1a", -1, 55},  {"x", -1, 55}};
     for (const auto& w : widths) {
         std::uint8_t width = 55;
         std::string message;
         EXPECT_EQ(ParseFixedWidth(w.text, width, message), w.result) << w.text;
         EXPECT_EQ(width, w.width) << w.text;
-        EXPECT_EQ(message, w.result == 0 ? "" : kLengthError) << w.text;
+        EXPECT_EQ(message, w.result == 0 ? "" : kFixedWidthError) << w.text;
     }
 
     const struct {

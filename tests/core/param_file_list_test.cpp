@@ -61,6 +61,11 @@ TEST(ParamFileList, SaveNamesGetTheSetExtension) {
     EXPECT_FALSE(IsSavableParamFileName("sub/abc.set", 255));
     EXPECT_FALSE(IsSavableParamFileName("/tmp/abc.set", 255));
     EXPECT_FALSE(IsSavableParamFileName(std::string("a\0b.set", 7), 255));
+    // Nothing but an extension, or blanks before it: no name at all (".set" would be hidden).
+    for (const char* empty : {".set", "  .set", "\t.set", "", " "}) {
+        EXPECT_FALSE(IsSavableParamFileName(empty, 255)) << '"' << empty << '"';
+    }
+    EXPECT_TRUE(IsSavableParamFileName(" a .set", 255));
 }
 
 }  // namespace

@@ -57,8 +57,13 @@ TEST(ReaderKeysFile, AnExistingFileKeepsItsEntriesAndGetsTheKeys) {
 
 TEST(ReaderKeysFile, WithoutAFileTheImageInMemoryIsWrittenWithTheKeys) {
     TempDir dir;
-    EXPECT_EQ(StoreReaderKeys(dir.File("New.set"), Keys(0x40), ImageWithEntry(0x9240)), 0);
+    // A change kept only in memory: the file gets its entries, not its mark (the other bits of
+    // the flags byte travel with the image).
+    CardParamImage memory = ImageWithEntry(0x9240);
+    memory.Flags = CardParamImage::kTemporaryChange | 0x05;
+    EXPECT_EQ(StoreReaderKeys(dir.File("New.set"), Keys(0x40), memory), 0);
     const CardParamImage stored = Read(dir.File("New.set"));
+    EXPECT_EQ(stored.Flags, 0x05);
     EXPECT_EQ(stored.Entries[0].Kind(), 0x9240);
     EXPECT_EQ(stored.ReaderKeysPresent, 1);
     EXPECT_FALSE(ReaderKeysDiffer(stored, Keys(0x40)));

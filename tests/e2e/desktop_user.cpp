@@ -114,9 +114,14 @@ struct DesktopUser::Connection {
         return 0;
     }
 
-    Window ShownTopLevel(const std::string& title) const {
+    bool Popup(Window window) const {
+        XWindowAttributes attributes{};
+        return XGetWindowAttributes(display, window, &attributes) != 0 && attributes.override_redirect;
+    }
+
+    Window ShownTopLevel(const std::string& title, bool boxesOnly = false) const {
         for (Window window : Children(root))
-            if (Viewable(window) && Title(window) == title) return window;
+            if (Viewable(window) && Title(window) == title && !(boxesOnly && Popup(window))) return window;
         return 0;
     }
 };
@@ -171,6 +176,13 @@ DesktopUser::WindowId DesktopUser::WaitForWindow(const std::string& title, int t
     if (!error_.empty()) return 0;
     Window window = 0;
     Until(timeoutMs, [&] { return (window = x_->ShownTopLevel(title)) != 0; });
+    return window;
+}
+
+DesktopUser::WindowId DesktopUser::WaitForBox(const std::string& title, int timeoutMs) {
+    if (!error_.empty()) return 0;
+    Window window = 0;
+    Until(timeoutMs, [&] { return (window = x_->ShownTopLevel(title, true)) != 0; });
     return window;
 }
 

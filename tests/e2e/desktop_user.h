@@ -28,6 +28,9 @@ public:
     WindowId OpenTrayMenu(const std::string& resName, const std::string& menuTitle, int timeoutMs);
     // The shown top-level window titled exactly `title`, once there is one; 0 after timeoutMs.
     WindowId WaitForWindow(const std::string& title, int timeoutMs);
+    // WaitForWindow for a window that is not a popup (menus and tool tips bypass the window
+    // manager): a dialog or message box of that title.
+    WindowId WaitForBox(const std::string& title, int timeoutMs);
     // WaitForWindow, then until the window has the keyboard focus (its program gives it the
     // focus when it shows it); 0 when either does not happen within timeoutMs.
     WindowId WaitForFocusedWindow(const std::string& title, int timeoutMs);

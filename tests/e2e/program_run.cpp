@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -160,6 +161,12 @@ bool ProgramRun::StartProgram() {
         setup.iso15693 = true;
         setup.csv_file = "log.csv";
         setup.mutual_authentication = options_.mutual_authentication;
+        setup.wait_time_ms = options_.wait_time_ms;
+        if (options_.wrong_reader_keys) {
+            TwAuthKeys keys{};
+            for (std::uint8_t* key : {keys.Id, keys.Kar, keys.Kbr, keys.Kcr}) std::fill(key, key + 8, 0x5A);
+            setup.reader_keys = keys;
+        }
         if (const std::string error = rig::WriteProgramFiles(folder, setup); !error.empty()) {
             error_ = error;
             return false;

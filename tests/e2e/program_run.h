@@ -31,6 +31,9 @@ struct RunOptions {
     const char* screen = "320x240x24";  // Xvfb's screen: room for the program's dialogs, or not
     // Mutual authentication with the encrypted channel instead of the password.
     bool mutual_authentication = false;
+    int wait_time_ms = 0;  // the program's pause after each key
+    // Card.set holds reader keys that are not the simulated reader's: it refuses them.
+    bool wrong_reader_keys = false;
     // A program file run as it is (a build tree's bin/tapwedge, an installation), instead of a
     // copy of the built program in a scratch program folder with make-card-set's files. The rig
     // then gives it no settings and a private home folder: it keeps them in its settings folder

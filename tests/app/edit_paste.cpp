@@ -1,0 +1,51 @@
+#include "edit_paste.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace tapwedge_test {
+namespace {
+
+void PasteFromMenu(QLineEdit* edit) {
+    const QPoint at(4, 4);
+    QContextMenuEvent event(QContextMenuEvent::Keyboard, at, edit->mapToGlobal(at));
+    QCoreApplication::sendEvent(edit, &event);
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    if (menu == nullptr) {
+        ADD_FAILURE() << "the edit shows no context menu";
+        return;
+    }
+    QAction* paste = nullptr;
+    for (QAction* action : menu->actions()) {
+        if (action->text().startsWith(QLineEdit::tr("&Paste"))) paste = action;
+    }
+    EXPECT_NE(paste, nullptr) << "no paste item in the context menu";
+    if (paste != nullptr) paste->trigger();
+    menu->close();
+}
+
+}  // namespace
+
+const std::vector<PasteWay>& PasteWays() {
+    static const std::vector<PasteWay> ways = {
+        {"Ctrl+V", [](QLineEdit* e) { QTest::keyClick(e, Qt::Key_V, Qt::ControlModifier); }},
+        {"Shift+Insert", [](QLineEdit* e) { QTest::keyClick(e, Qt::Key_Insert, Qt::ShiftModifier); }},
+        {"context menu", PasteFromMenu},
+    };
+    return ways;
+}
+
+void Paste(QLineEdit* edit, const QString& text, const PasteWay& way, bool selectAll) {
+    QGuiApplication::clipboard()->setText(text);
+    if (selectAll) edit->selectAll();
+    way.paste(edit);
+}
+
+}  // namespace tapwedge_test
