@@ -1,14 +1,13 @@
 #include "platform/serial_ports.h"
 
 #include <dirent.h>
-#include <pwd.h>
-#include <stdlib.h>
 #include <strings.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <fstream>
 #include <mutex>
+
+#include "platform/user_folders.h"
 
 namespace platform {
 namespace {
@@ -16,32 +15,8 @@ namespace {
 std::mutex g_mutex;
 std::string g_folder;  // "" = the default folder
 
-// An environment variable that holds an absolute path, or "". Relative values are ignored, as
-// the XDG base-directory rule asks.
-std::string AbsolutePathVariable(const char* name) {
-    const char* value = getenv(name);
-    return value && value[0] == '/' ? value : "";
-}
-
-// $HOME, else the home folder of the account in the user database.
-std::string HomeFolder() {
-    std::string home = AbsolutePathVariable("HOME");
-    if (!home.empty()) return home;
-    const passwd* user = getpwuid(getuid());
-    return user && user->pw_dir ? user->pw_dir : "";
-}
-
-// The user's configuration folder by the XDG base-directory rule: $XDG_CONFIG_HOME, else
-// $HOME/.config.
-std::string ConfigFolder() {
-    const std::string config = AbsolutePathVariable("XDG_CONFIG_HOME");
-    if (!config.empty()) return config;
-    const std::string home = HomeFolder();
-    return home.empty() ? "" : home + "/.config";
-}
-
 std::string DefaultFolder() {
-    const std::string config = ConfigFolder();
+    const std::string config = UserConfigFolder();
     return config.empty() ? "" : config + "/tapwedge/ports";
 }
 

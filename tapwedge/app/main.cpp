@@ -3,7 +3,6 @@
 
 #include <cstdio>
 #include <exception>
-#include <unistd.h>
 
 #include "app/end_session_watcher.h"
 #include "app/fonts.h"
@@ -11,6 +10,7 @@
 #include "app/tapwedge_application.h"
 #include "app/ui_hooks.h"
 #include "core/program_folder.h"
+#include "core/settings_folder.h"
 #include "platform/exception_handler.h"
 #include "platform/key_injectors.h"
 #include "platform/message_pump.h"
@@ -39,6 +39,7 @@ int main(int argc, char** argv) {
         return -1;
     }
     if (lock.State == platform::InstanceLock::AlreadyRunning) {
+        std::fprintf(stderr, "tapwedge: すでに起動されています。 (another copy of Tapwedge runs)\n");
         ShowMessage(QStringLiteral("すでに起動されています。"));
         return -1;
     }
@@ -46,16 +47,15 @@ int main(int argc, char** argv) {
     try {
         // No window is shown; dialogs closing must not end the program.
         QApplication::setQuitOnLastWindowClosed(false);
-        const std::string programFolder = ProgramFolder();
-        // Card-parameter files are opened by bare name from the program folder.
-        if (chdir(programFolder.c_str()) != 0) std::perror("tapwedge: program folder");
+        // Also the current directory: card-parameter files are opened there by bare name.
+        const std::string settingsFolder = EnterSettingsFolder(ProgramFolder());
         // Every wait of the reader library keeps the tray and the menu alive.
         platform::SetMessagePump([] { QCoreApplication::processEvents(); });
         InstallExceptionDisplay();
         InstallJapaneseUiFont();
 
         const platform::KeyInjectorChoice keys = platform::ChooseKeyInjector();
-        TForm1 form(programFolder, keys.Injector.get());
+        TForm1 form(settingsFolder, keys.Injector.get());
         QObject::connect(&endSession, &EndSessionWatcher::EndSessionRequested, &form,
                          &TForm1::WMEndSession);
         // Asked for while the form was being built (during its start-up message).

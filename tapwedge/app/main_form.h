@@ -14,6 +14,7 @@
 #include "core/card_param_image.h"
 #include "core/card_read_engine.h"
 #include "core/card_records.h"
+#include "core/csv_failure_notice.h"
 #include "core/settings.h"
 #include "platform/keyboard_input.h"
 
@@ -30,9 +31,10 @@ class TForm1 : public QWidget {
     Q_OBJECT
 public:
     // Builds the whole program state from the INI file and the card-parameter file in
-    // programFolder (ending with '/'; also the current directory), then shows the tray icon and
-    // starts polling unless the settings say to start stopped. The keys of a read are typed
-    // through injector (nullptr: keyboard output types nothing).
+    // programFolder, the settings folder (ending with '/'; also the current directory, see
+    // core/settings_folder.h), then shows the tray icon and starts polling unless the settings
+    // say to start stopped. The keys of a read are typed through injector (nullptr: keyboard
+    // output types nothing).
     TForm1(const std::string& programFolder, platform::KeyInjector* injector);
     ~TForm1() override;
     TForm1(const TForm1&) = delete;
@@ -66,7 +68,8 @@ public:
     std::unique_ptr<TTasktrayIcon> TrayIcon;
     std::unique_ptr<TViewForm> ViewForm;  // created on first use, then only hidden
     std::int32_t LastUsbState = 0;        // the state of the last USB tick that changed it
-    const std::string ProgramFolder;
+    CsvFailureNotice CsvNotice;
+    const std::string ProgramFolder;  // the settings folder
 
     // --- start-up and end ---
     void FormCreate();
@@ -80,6 +83,8 @@ public:
     void ShowTrayStatus(std::int32_t state);
     bool ComPortExists(int port);
     void DumpToView(int index, const char* title, std::int32_t n, const std::uint8_t* bytes);
+    // Appends the read to the CSV file; a line that cannot be written is told (tray, stderr).
+    void WriteCsvLine();
 
     // --- tray menu ---
     void PopupMenu1Popup();

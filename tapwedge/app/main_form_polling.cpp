@@ -13,7 +13,6 @@
 #include "app/ui_hooks.h"
 #include "app/view_form.h"
 #include "core/auth_messages.h"
-#include "core/csv_output.h"
 #include "core/keystroke_output.h"
 #include "core/reader_status.h"
 #include "core/text_format.h"
@@ -135,7 +134,7 @@ void TForm1::ReadAndOutput() {
         CardData.Length = FormatData(Engine, CardData, CardData.Length);
         CardID.Length = FormatId(Engine, CardID, CardID.Length);
         if (options.KeyboardOutput && !closing_) TypeCard();
-        if (options.FileOutput) AppendCsvLine(items, options, CardID, CardData);
+        if (options.FileOutput) WriteCsvLine();
         return;
     }
     if (n < 0) {

@@ -27,17 +27,35 @@ bool TTasktrayIcon::NotifyIcon(int operation, const QString& tip) {
     case kAdd:
     case kModify:
         tray_.setIcon(Icon);
-        tray_.setToolTip(tip.left(kMaxTipLength));
+        tip_ = tip.left(kMaxTipLength);
+        ShowTip();
         if (operation == kAdd) tray_.show();
         break;
     case kDelete:
         tray_.hide();
+        tip_.clear();
         tray_.setToolTip(QString());
         break;
     default:
         return false;
     }
     return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void TTasktrayIcon::SetTipNote(const QString& note) {
+    if (note == tipNote_) return;
+    tipNote_ = note;
+    if (tray_.isVisible()) ShowTip();
+}
+
+void TTasktrayIcon::ShowTip() {
+    tray_.setToolTip(tipNote_.isEmpty() ? tip_ : tip_ + QLatin1Char('\n') + tipNote_);
+}
+
+void TTasktrayIcon::ShowTrayMessage(const QString& title, const QString& text) {
+    ++MessagesShown;
+    LastMessage = text;
+    tray_.showMessage(title, text, QSystemTrayIcon::Warning);
 }
 
 void TTasktrayIcon::OnActivated(QSystemTrayIcon::ActivationReason reason) {

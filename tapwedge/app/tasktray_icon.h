@@ -33,6 +33,10 @@ public:
     void Configure(QWidget* form, const QIcon* icon, QMenu* left, QMenu* right);
     // Adds, modifies or deletes the icon; true when the desktop has a tray that took it.
     bool NotifyIcon(int operation, const QString& tip);
+    // A further line of the tip, shown below the tip of NotifyIcon until it is set empty.
+    void SetTipNote(const QString& note);
+    // A warning message beside the icon (the desktop's notification, or Qt's balloon).
+    void ShowTrayMessage(const QString& title, const QString& text);
 
     QString Title = QStringLiteral("Tasktray");
     QWidget* OwnerForm = nullptr;
@@ -40,6 +44,9 @@ public:
     QMenu* RightMenu = nullptr;
     MouseUpHandler OnMouseUp;
     QIcon Icon;
+    // The messages shown so far and the last one's text.
+    int MessagesShown = 0;
+    QString LastMessage;
 
     // While held, a click opens no menu: the last one is kept and handled when the hold ends
     // (a menu that opened would take the keys of a card being typed).
@@ -56,10 +63,13 @@ private:
     void OnActivated(QSystemTrayIcon::ActivationReason reason);
     void ButtonUp(std::uint8_t button);
     void HandleClick(const Click& click);
+    void ShowTip();
 
     QSystemTrayIcon tray_;
     bool held_ = false;
     std::optional<Click> keptClick_;
+    QString tip_;
+    QString tipNote_;
 };
 
 }  // namespace tapwedge::app

@@ -85,16 +85,23 @@ int AppendCsvLine(const OutputItems& items, const OutputOptions& options,
 
     struct stat before {};
     const bool sized = fstat(file.get(), &before) == 0 && S_ISREG(before.st_mode);
-    ssize_t written;
-    do {
-        written = write(file.get(), line.data(), n);
-    } while (written < 0 && errno == EINTR);
-    if (written == static_cast<ssize_t>(n)) return 0;
+    // The rest of a short write is tried too: its failure tells why (a full disk, a size limit).
+    std::size_t written = 0;
+    while (written < n) {
+        const ssize_t count = write(file.get(), line.data() + written, n - written);
+        if (count < 0 && errno == EINTR) continue;
+        if (count == 0) errno = EIO;
+        if (count <= 0) break;
+        written += static_cast<std::size_t>(count);
+    }
+    if (written == n) return 0;
+    const int error = errno;
     // Take back a partial line, so that the next line does not run into it.
     if (written > 0 && sized) {
         const int rc = ftruncate(file.get(), before.st_size);
         (void)rc;
     }
+    errno = error;
     return -1;
 }
 

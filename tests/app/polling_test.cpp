@@ -496,6 +496,51 @@ protected:
     UsbPolling() : PollingBase(Link::Usb) {}
 };
 
+TEST_F(UsbPolling, LostCsvLinesAreToldOnceUntilALineIsWrittenAgain) {
+    // Every line to /dev/full fails (no space left); the keys of the reads are typed all the same.
+    std::string ini = IniFor(Link::Usb);
+    ini.replace(ini.find("FILE=log.csv"), 12, "PATH=/dev/\nFILE=full");
+    folder.WriteIni(ini);
+    Start();
+    ASSERT_TRUE(TickUntilReady());
+    const QString readyTip = Tip();
+    const int card = reader->sim.AddCard(FelicaCard{});
+    const auto read = [&] {
+        reader->sim.TakeAway(card);
+        form->Timer1Timer();
+        reader->sim.PutBack(card);
+        const std::size_t before = keys.Records.size();
+        form->Timer1Timer();
+        return keys.Records.size() > before;
+    };
+    const auto trayMessages = [&] { return form->TrayIcon->MessagesShown; };
+    const QString lostTip = readyTip + QStringLiteral("\nCSV書き込みエラー: full");
+
+    ASSERT_TRUE(read());
+    EXPECT_EQ(trayMessages(), 1);
+    EXPECT_EQ(form->TrayIcon->LastMessage,
+              QStringLiteral("CSVファイルに書き込めません。\n/dev/full\n"
+                             "読み取ったデータはファイルに記録されていません。"));
+    EXPECT_EQ(Tip(), lostTip);
+    ASSERT_TRUE(read());
+    EXPECT_EQ(trayMessages(), 1) << "told once";
+    EXPECT_EQ(Tip(), lostTip);
+
+    // A line written in between: the tip is the reader's again, and the next loss is told anew.
+    form->Settings.OutputOptions.CsvFolder = folder.Folder();
+    form->Settings.OutputOptions.CsvFileName = "log.csv";
+    ASSERT_TRUE(read());
+    EXPECT_EQ(Csv(), Lines(1));
+    EXPECT_EQ(Tip(), readyTip);
+    form->Settings.OutputOptions.CsvFolder = "/dev/";
+    form->Settings.OutputOptions.CsvFileName = "full";
+    ASSERT_TRUE(read());
+    EXPECT_EQ(trayMessages(), 2);
+    EXPECT_EQ(Tip(), lostTip);
+    EXPECT_TRUE(ui.Boxes.empty()) << "no box stops the polling";
+}
+
+
 TEST_F(UsbPolling, OfSeveralDevicesTheFirstQt58VIsOpenedAndTheOthersIgnored) {
     reader.reset();
     FakeFtdiReset();

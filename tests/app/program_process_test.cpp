@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <utility>
@@ -87,10 +88,11 @@ public:
     }
 
     // A first copy and, once it holds the lock, a second one; -1 for one that did not start.
-    std::pair<pid_t, pid_t> StartTwo(const std::string& display) const {
+    std::pair<pid_t, pid_t> StartTwo(const std::string& display,
+                                     const std::string& secondErrors = "/dev/null") const {
         const pid_t first = Start(display);
         if (first <= 0 || !WaitLocked(std::chrono::seconds(10))) return {first, -1};
-        return {first, Start(display)};
+        return {first, Start(display, secondErrors)};
     }
 
     ScratchProgramFolder folder;
@@ -116,7 +118,8 @@ TEST(ProgramProcess, ASecondCopyIsRefusedWithAMessageWhileTheFirstRuns) {
     XvfbDisplay display;
     ASSERT_TRUE(display.Ok()) << display.Error();
     ProgramCopy copy;
-    const auto [first, second] = copy.StartTwo(display.Name());
+    const std::string errors = copy.folder.File("second.err");
+    const auto [first, second] = copy.StartTwo(display.Name(), errors);
     ASSERT_GT(first, 0);
     ASSERT_GT(second, 0);
     // The message box of the second copy: answer it with Return.
@@ -129,6 +132,10 @@ TEST(ProgramProcess, ASecondCopyIsRefusedWithAMessageWhileTheFirstRuns) {
     delete answering;
     EXPECT_EQ(status, 255);
     EXPECT_TRUE(Running(first));
+    // Also said on the terminal, for whoever started it there.
+    std::ifstream in(errors);
+    const std::string said{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    EXPECT_NE(said.find("tapwedge: すでに起動されています。"), std::string::npos) << said;
 
     kill(first, SIGTERM);
     EXPECT_EQ(WaitExit(first, 10s), 0);

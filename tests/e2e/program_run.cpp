@@ -44,6 +44,14 @@ bool ParseKeyLine(const std::string& line, KeyEvent& event) {
     return true;
 }
 
+// Makes folder for the user the program runs as (0: the caller), who alone may use it.
+bool MakeOwnFolder(const std::string& folder, uid_t user) {
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    std::filesystem::permissions(folder, std::filesystem::perms::owner_all, ec);
+    return !ec && (user == 0 || geteuid() != 0 || chown(folder.c_str(), user, user) == 0);
+}
+
 }  // namespace
 
 std::string ProgramPath() {
@@ -109,62 +117,94 @@ bool ProgramRun::StartRecorder() {
     return true;
 }
 
+std::string ProgramRun::SettingsFolder() const {
+    return AsIs() ? tmp_ / "home/.config/tapwedge" : ProgramFolder();
+}
+
+std::vector<std::string> ProgramRun::AsUser(std::vector<std::string> argv) const {
+    if (options_.user == 0 || geteuid() != 0) return argv;
+    const std::string id = std::to_string(options_.user);
+    argv.insert(argv.begin(), {"setpriv", "--reuid=" + id, "--regid=" + id, "--clear-groups", "--"});
+    return argv;
+}
+
 bool ProgramRun::StartProgram() {
-    const std::string program = ProgramPath();
+    const std::string program = AsIs() ? options_.program_file : ProgramPath();
     if (program.empty()) {
         error_ = "no program at " TAPWEDGE_PROGRAM;
         return false;
     }
-    // The program folder is the folder of the program file: a copy (not a link, which
-    // /proc/self/exe would resolve) finds its libraries through its build run path.
-    const std::string folder = ProgramFolder();
-    std::filesystem::create_directories(folder);
-    std::filesystem::copy_file(program, folder + "/tapwedge");
-    rig::ProgramSetup setup;
-    setup.com_port = options_.link == Link::Com ? options_.com_port : 0;
-    setup.iso15693 = true;
-    setup.csv_file = "log.csv";
-    setup.mutual_authentication = options_.mutual_authentication;
-    setup.wait_time_ms = options_.wait_time_ms;
-    if (options_.wrong_reader_keys) {
-        TwAuthKeys keys{};
-        for (std::uint8_t* key : {keys.Id, keys.Kar, keys.Kbr, keys.Kcr}) std::fill(key, key + 8, 0x5A);
-        setup.reader_keys = keys;
+    if (AsIs()) {
+        if (access(program.c_str(), X_OK) != 0) {
+            error_ = "no program at " + program;
+            return false;
+        }
+        if (options_.link != Link::Com) {
+            error_ = "a program run as it is is tried on a COM port only";
+            return false;
+        }
+        // The user may pass through the scratch folder, and owns the home and runtime folders.
+        std::filesystem::permissions(tmp_.Path(), std::filesystem::perms::others_exec,
+                                     std::filesystem::perm_options::add);
+        if (!MakeOwnFolder(tmp_ / "home", options_.user)) {
+            error_ = "cannot make the home folder of the user";
+            return false;
+        }
+    } else {
+        // The program folder is the folder of the program file: a copy (not a link, which
+        // /proc/self/exe would resolve) finds its libraries through its build run path.
+        const std::string folder = ProgramFolder();
+        std::filesystem::create_directories(folder);
+        std::filesystem::copy_file(program, folder + "/tapwedge");
+        rig::ProgramSetup setup;
+        setup.com_port = options_.link == Link::Com ? options_.com_port : 0;
+        setup.iso15693 = true;
+        setup.csv_file = "log.csv";
+        setup.mutual_authentication = options_.mutual_authentication;
+        setup.wait_time_ms = options_.wait_time_ms;
+        if (options_.wrong_reader_keys) {
+            TwAuthKeys keys{};
+            for (std::uint8_t* key : {keys.Id, keys.Kar, keys.Kbr, keys.Kcr}) std::fill(key, key + 8, 0x5A);
+            setup.reader_keys = keys;
+        }
+        if (const std::string error = rig::WriteProgramFiles(folder, setup); !error.empty()) {
+            error_ = error;
+            return false;
+        }
     }
-    if (const std::string error = rig::WriteProgramFiles(folder, setup); !error.empty()) {
-        error_ = error;
+    const std::string runtime = tmp_ / "run";
+    if (!MakeOwnFolder(runtime, options_.user)) {
+        error_ = "cannot make the runtime folder";
         return false;
     }
-    const std::string runtime = tmp_ / "run", config = tmp_ / "config", socket = tmp_ / "sim.sock";
-    std::filesystem::create_directories(runtime);
-    std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
 
     rig::ChildProcess::Options& options = program_options_;
     options.environment = {{"DISPLAY", display_->Name()},
                            {"QT_QPA_PLATFORM", "xcb"},
                            {"XDG_RUNTIME_DIR", runtime},
-                           {"XDG_CONFIG_HOME", config},
-                           {"HOME", tmp_.Path()},
                            // No session bus: Qt's tray icon goes to the XEmbed tray of trayer.
                            {"DBUS_SESSION_BUS_ADDRESS", rig::kUnset}};
+    if (AsIs()) {
+        options.environment["HOME"] = tmp_ / "home";
+        options.environment["XDG_CONFIG_HOME"] = rig::kUnset;
+        options.environment["LD_LIBRARY_PATH"] = rig::kUnset;
+    } else {
+        options.environment["HOME"] = tmp_.Path();
+        options.environment["XDG_CONFIG_HOME"] = tmp_ / "config";
+    }
     // In a sanitizer build the program ends clean but for what the system's D-Bus library keeps.
     const char* lsan = getenv("LSAN_OPTIONS");
     options.environment["LSAN_OPTIONS"] = std::string(lsan ? lsan : "") + (lsan && *lsan ? ":" : "") +
                                           "suppressions=" TAPWEDGE_LSAN_SUPPRESSIONS;
     options.stderr_file = tmp_ / "program.err";
-    options.directory = folder;
+    options.directory = AsIs() ? tmp_ / "home" : ProgramFolder();
     if (options_.link == Link::Com) {
-        rig::ChildProcess::Options simOptions;
-        simOptions.stdout_file = tmp_ / "reader-sim.out";
-        simOptions.stderr_file = tmp_ / "reader-sim.err";
-        sim_ = std::make_unique<rig::ChildProcess>(
-            std::vector<std::string>{RIG_BIN_DIR "/reader-sim", "--com", std::to_string(options_.com_port),
-                                     "--ports", config + "/tapwedge/ports", "--control", socket},
-            simOptions);
+        // A program run as it is makes its settings folder first.
+        if (!AsIs()) StartComSimulator();
     } else {
         options.environment["LD_PRELOAD"] = RIG_LIB_DIR "/libreader_sim_preload.so";
         options.environment["LD_LIBRARY_PATH"] = FAKE_D2XX_DIR;
-        options.environment["TAPWEDGE_SIM_CONTROL"] = socket;
+        options.environment["TAPWEDGE_SIM_CONTROL"] = SimSocket();
         // A sanitizer build's runtime would rather come first; the preloaded library is built
         // with the same sanitizer.
         const char* asan = getenv("ASAN_OPTIONS");
@@ -174,13 +214,29 @@ bool ProgramRun::StartProgram() {
     return true;
 }
 
+void ProgramRun::StartComSimulator() {
+    const std::string ports = AsIs() ? SettingsFolder() + "/ports" : tmp_ / "config/tapwedge/ports";
+    rig::ChildProcess::Options simOptions;
+    simOptions.stdout_file = tmp_ / "reader-sim.out";
+    simOptions.stderr_file = tmp_ / "reader-sim.err";
+    sim_ = std::make_unique<rig::ChildProcess>(
+        AsUser({RIG_BIN_DIR "/reader-sim", "--com", std::to_string(options_.com_port), "--ports", ports,
+                "--control", SimSocket()}),
+        simOptions);
+}
+
 // Starts the program; the simulator with the standard cards is ready when it returns "".
 std::string ProgramRun::LaunchProgram() {
-    program_ = std::make_unique<rig::ChildProcess>(std::vector<std::string>{ProgramFolder() + "/tapwedge"},
-                                                   program_options_);
+    const std::string program = AsIs() ? options_.program_file : ProgramFolder() + "/tapwedge";
+    program_ = std::make_unique<rig::ChildProcess>(AsUser({program}), program_options_);
+    if (AsIs() && !sim_) {
+        if (!rig::WaitForFile(SettingsFolder() + "/Card.set", 15000))
+            return "the program made no settings folder with a Card.set: " + ProgramErrors();
+        StartComSimulator();
+    }
     // Over USB the simulator lives in the program's process: each start brings a new one.
     const bool newSimulator = !control_ || options_.link == Link::Usb;
-    if (newSimulator) control_ = std::make_unique<rig::ControlClient>(tmp_ / "sim.sock", 15000);
+    if (newSimulator) control_ = std::make_unique<rig::ControlClient>(SimSocket(), 15000);
     if (!program_->Started() || !control_->Connected())
         return "the program or the simulator did not start: " + ProgramErrors();
     if (!newSimulator) return "";
@@ -251,14 +307,14 @@ std::string ProgramRun::Typed(std::size_t chars, int timeoutMs) {
 }
 
 std::string ProgramRun::CsvText() const {
-    std::ifstream in(ProgramFolder() + "/log.csv", std::ios::binary);
+    std::ifstream in(SettingsFolder() + "/log.csv", std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
 }
 
 std::string ProgramRun::NewCsvText() {
-    std::ifstream in(tmp_ / "program/log.csv", std::ios::binary);
+    std::ifstream in(SettingsFolder() + "/log.csv", std::ios::binary);
     in.seekg(0, std::ios::end);
     const std::streamoff size = in.tellg();
     if (!in || size <= csv_read_) return "";

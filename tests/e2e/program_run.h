@@ -34,6 +34,15 @@ struct RunOptions {
     int wait_time_ms = 0;  // the program's pause after each key
     // Card.set holds reader keys that are not the simulated reader's: it refuses them.
     bool wrong_reader_keys = false;
+    // A program file run as it is (a build tree's bin/tapwedge, an installation), instead of a
+    // copy of the built program in a scratch program folder with make-card-set's files. The rig
+    // then gives it no settings and a private home folder: it keeps them in its settings folder
+    // ~/.config/tapwedge, and the simulator (COM only) binds com_port in ~/.config/tapwedge/ports
+    // once the program has made that folder. No library path is handed on to it.
+    std::string program_file;
+    // When the rig runs as root: the program and the simulator run as this user and group, who
+    // may write only the private home folder (0 = as the caller).
+    uid_t user = 0;
 };
 
 // One key press the recorder saw: when (CLOCK_MONOTONIC ns) and its characters.
@@ -70,6 +79,9 @@ public:
     std::string DisplayName() const;
     // The program's folder: its copy of the program, Wedgetap.ini, Card.set and the CSV file.
     std::string ProgramFolder() const { return tmp_ / "program"; }
+    // Where the program keeps its settings and the CSV file: its folder, or with program_file
+    // ~/.config/tapwedge of the private home folder.
+    std::string SettingsFolder() const;
     // Ends the program with SIGTERM (SIGKILL after a grace time); its exit status, or -1.
     int StopProgram();
     // Starts the program again from its folder (the simulator over USB with it, with the
@@ -90,6 +102,12 @@ private:
     bool StartRecorder();
     bool StartProgram();
     std::string LaunchProgram();
+    void StartComSimulator();
+    // The command run as options_.user when there is one.
+    std::vector<std::string> AsUser(std::vector<std::string> argv) const;
+    bool AsIs() const { return !options_.program_file.empty(); }
+    // The simulator's control socket: where the user the simulator runs as may make it.
+    std::string SimSocket() const { return AsIs() ? tmp_ / "home/sim.sock" : tmp_ / "sim.sock"; }
 
     RunOptions options_;
     std::string error_;

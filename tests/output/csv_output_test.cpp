@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
@@ -122,10 +123,16 @@ TEST_F(CsvOutput, FailsWhileAnotherWriterHoldsTheLock) {
     EXPECT_EQ(Contents(), "01,AAAA,BBBB\n03,EEEE,FFFF\n");
 }
 
-TEST_F(CsvOutput, AFailedWriteIsReported) {
+TEST_F(CsvOutput, AFailedWriteIsReportedWithItsReason) {
     options_.CsvFolder = "/dev/";
     options_.CsvFileName = "full";
+    errno = 0;
     EXPECT_EQ(Append("01", "12345678"), -1);
+    EXPECT_EQ(errno, ENOSPC);
+    options_.CsvFolder = folder_ + "/missing/";
+    errno = 0;
+    EXPECT_EQ(Append("01", "12345678"), -1);
+    EXPECT_EQ(errno, ENOENT);
 }
 
 TEST_F(CsvOutput, AShortWriteIsReportedAndTakenBack) {
@@ -139,10 +146,13 @@ TEST_F(CsvOutput, AShortWriteIsReportedAndTakenBack) {
     rlimit limit = saved;
     limit.rlim_cur = 20;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    errno = 0;
     const int result = Append("0123456789ABCDEF", "12345678");
+    const int error = errno;
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, SIG_DFL);
     EXPECT_EQ(result, -1);
+    EXPECT_EQ(error, EFBIG) << "the reason of the short write";
     EXPECT_EQ(Contents(), "0123456789\n");
 }
 
