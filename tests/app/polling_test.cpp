@@ -387,8 +387,11 @@ TEST_P(Polling, TheCommunicationItemInsideAConnectionWaitStopsTheTick) {
         EXPECT_EQ(form->ReaderState, 0);
         EXPECT_EQ(Tip(), QStringLiteral("デバイス未検出/COMクローズ"));
         EXPECT_EQ(form->Settings.CommSettings.ReaderType, 0x0F);
-        // The reader is opened again from the state the item left.
+        // The reader is opened again from the state the item left. The late reply of the closed
+        // session is let out first: a USB reader whose initialisation it disturbs would stay
+        // unready until it is plugged anew, while a user spends seconds in the dialog.
         form->Timer1->stop();
+        ASSERT_TRUE(reader->sim.WaitOutputIdle(std::chrono::seconds(2)));
         EXPECT_TRUE(TickUntilReady());
         TwClose();
         form->ReaderState = 0;
