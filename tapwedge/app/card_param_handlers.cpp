@@ -74,9 +74,14 @@ void TPosParaForm::BindHandlers() {
     exitFilters_.push_back(
         InstallExitHandler(p.MifDataBlkEdit10, [this] { MifDataBlkEdit10Exit(); }));
 
+    // Typed and pasted text alike: pasting passes no key press.
+    const auto filterWith = [](QLineEdit* edit, KeyFilterFunction filter) {
+        InstallKeyFilter(edit, filter);
+        InstallPasteFilter(edit, filter, edit->maxLength(), TooLongPaste::Refused);
+    };
     for (QLineEdit* edit : {p.CSysCodeEdit1, p.ServiceCodeEdit1, p.ServiceCodeEdit11, p.MifKeyEdit,
                             p.MifKeyBlkEdit, p.MifDataBlkEdit10, p.MifDataBlkEdit11}) {
-        InstallKeyFilter(edit, [this](char32_t key) {
+        filterWith(edit, [this](char32_t key) {
             HexCodeKeyPress(key);
             return key;
         });
@@ -86,7 +91,7 @@ void TPosParaForm::BindHandlers() {
           p.CDataStartEdit11, p.CDataLenEdit11, p.MifDataStartEdit10, p.MifDataLenEdit10,
           p.MifDataStartEdit11, p.MifDataLenEdit11, p.ICDataBlkEdit10, p.ICDataStartEdit10,
           p.ICDataLenEdit10, p.ICDataBlkEdit11, p.ICDataStartEdit11, p.ICDataLenEdit11}) {
-        InstallKeyFilter(edit, [this](char32_t key) {
+        filterWith(edit, [this](char32_t key) {
             CDataBlkEdit11KeyPress(key);
             return key;
         });

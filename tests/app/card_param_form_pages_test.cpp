@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "card_dialog_fixture.h"
+#include "edit_paste.h"
 
 namespace card_dialog_test {
 namespace {
@@ -695,7 +696,17 @@ TEST_F(CardPagesTest, KeyFiltersOfHexAndDecimalFields) {
         edit->clear();
         Type(edit, c.typed);
         EXPECT_EQ(edit->text(), c.kept) << c.name;
+        // Pasted text is filtered the same way, by every way of pasting.
+        for (const tapwedge_test::PasteWay& way : tapwedge_test::PasteWays()) {
+            tapwedge_test::Paste(edit, c.typed, way);
+            EXPECT_EQ(edit->text(), c.kept) << c.name << " pasted by " << way.name;
+        }
     }
+    // A paste longer than the box allows changes nothing.
+    auto* block = Find<QLineEdit>("CDataBlkEdit10");
+    block->setText("7");
+    tapwedge_test::Paste(block, "1 2 3 4", tapwedge_test::PasteWays().front());
+    EXPECT_EQ(block->text(), "7");
     // The filters are the dialog's handlers of those names.
     char32_t key = U'b';
     dialog_->HexCodeKeyPress(key);
