@@ -3,14 +3,22 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QSpacerItem>
 
 #include <utility>
 
+#include "app/title_bar_only.h"
+
 namespace tapwedge::app {
 namespace {
+
+// Room in a title bar beside its caption: the window icon and the close box, with margins.
+constexpr int kTitleBarButtons = 96;
 
 MessageBoxHook& MessageBoxSlot() {
     static MessageBoxHook hook;
@@ -43,7 +51,19 @@ int RealMessageBox(const MessageBoxRequest& request) {
         request.Caption.isEmpty() ? QApplication::applicationName() : request.Caption;
     QMessageBox box(QtIcon(request.Icon), caption, request.Text,
                     request.YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok);
+    // A title bar with a close box only (closed, the box gives its escape answer), above the
+    // window that has the keyboard.
+    ShowTitleBarOnly(&box);
+    box.setWindowFlag(Qt::WindowCloseButtonHint);
     box.setWindowFlag(Qt::WindowStaysOnTopHint);
+    // A short text makes a box narrower than its title bar needs for the caption.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+        QFont titleFont = box.font();
+        titleFont.setBold(true);
+        const int width = QFontMetrics(titleFont).horizontalAdvance(caption) + kTitleBarButtons;
+        grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    }
     const int button = box.exec();
     if (!request.YesNo) return kResultOk;
     return button == QMessageBox::Yes ? kResultYes : kResultNo;
