@@ -36,6 +36,15 @@ Device* FindDevice(State& state, int id) {
     return &state.devices[static_cast<std::size_t>(id)];
 }
 
+void SignalEvent(Device& device, d2xx::DWORD condition) {
+    d2xx::EVENT_HANDLE* event = device.notifyEvent;
+    if (!event || (device.notifyMask & condition) == 0) return;
+    pthread_mutex_lock(&event->eMutex);
+    pthread_cond_signal(&event->eCondVar);
+    pthread_mutex_unlock(&event->eMutex);
+    ++device.eventSignals;
+}
+
 int& PeerDepth() {
     thread_local int depth = 0;
     return depth;
