@@ -1,5 +1,7 @@
 #include "reader_sim/output_queue.h"
 
+#include "reader_sim/thread_name.h"
+
 namespace tapwedge::sim {
 
 OutputQueue::OutputQueue() : thread_([this] { Run(); }) {}
@@ -43,6 +45,7 @@ std::size_t OutputQueue::DeliveredCount() const {
 }
 
 void OutputQueue::Run() {
+    NameThisThread("output");
     std::unique_lock lock(mu_);
     for (;;) {
         if (stop_) return;
