@@ -16,7 +16,7 @@ public:
     public:
         // Bytes in the queue; 0 also when the query fails.
         virtual std::uint32_t Waiting() = 0;
-        // Bytes read from it (UsbDll::Read) since the device was opened.
+        // Bytes read from it (UsbDll::Read) so far; only its changes matter.
         virtual std::uint64_t Taken() const = 0;
 
     protected:
