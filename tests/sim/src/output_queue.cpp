@@ -55,8 +55,10 @@ void OutputQueue::Run() {
             continue;
         }
         auto first = queue_.begin();
-        if (Clock::now() < first->first.first) {
-            cv_.wait_until(lock, first->first.first);
+        if (const Clock::time_point due = first->first.first; Clock::now() < due) {
+            // A copy: the wait reads its deadline again on waking, when DropPending may
+            // have freed the chunk's entry.
+            cv_.wait_until(lock, due);
             continue;
         }
         Bytes chunk = std::move(first->second);
