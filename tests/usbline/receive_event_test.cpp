@@ -37,10 +37,14 @@ double Median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
-// Until the open device's receive thread has made a pass and gone to sleep.
-void LetTheThreadSettle() {
-    ASSERT_TRUE(Eventually([] { return !ReceiveThreadCalls().empty(); }));
+// Opens SN1 (with the receiver attached, when given) and waits until its receive thread has
+// made a pass and gone to sleep.
+bool OpenAsleep(UsbDll& usb, Receiver* receiver = nullptr) {
+    if (receiver) receiver->AttachTo(usb);
+    if (usb.DeviceOpen("SN1", Line()) != 0) return false;
+    if (!Eventually([] { return !ReceiveThreadCalls().empty(); })) return false;
     std::this_thread::sleep_for(5ms);
+    return true;
 }
 
 class ReceiveEventTest : public FakeDriverTest {
@@ -54,8 +58,7 @@ protected:
 
 TEST_F(ReceiveEventTest, AnIdleLineIsLookedAtOnlyWhenTheBoundedWaitEnds) {
     UsbDll usb;
-    ASSERT_EQ(usb.DeviceOpen("SN1", Line()), 0);
-    LetTheThreadSettle();
+    ASSERT_TRUE(OpenAsleep(usb));
     FakeFtdiClearCalls();
     std::this_thread::sleep_for(500ms);
     // A pass asks for the queue three times (twice in DoCommReceive, once before it sleeps);
@@ -96,9 +99,7 @@ TEST_F(ReceiveEventTest, TheDriverSetsTheEventForEveryDeliveryAndLineChangeOfAnO
 TEST_F(ReceiveEventTest, EachDeliveryWakesTheThread) {
     UsbDll usb;
     Receiver receiver;
-    receiver.AttachTo(usb);
-    ASSERT_EQ(usb.DeviceOpen("SN1", Line()), 0);
-    LetTheThreadSettle();
+    ASSERT_TRUE(OpenAsleep(usb, &receiver));
     std::vector<double> delays;
     std::string expected;
     for (int round = 0; round < 15; ++round) {
@@ -126,9 +127,7 @@ TEST_F(ReceiveEventTest, BytesThatArriveWhileAPassRunsAreTakenWithoutWaiting) {
             Push(device_, "c");
         }
     };
-    receiver.AttachTo(usb);
-    ASSERT_EQ(usb.DeviceOpen("SN1", Line()), 0);
-    LetTheThreadSettle();
+    ASSERT_TRUE(OpenAsleep(usb, &receiver));
     const auto start = Clock::now();
     Push(device_, "c");
     ASSERT_TRUE(Eventually([&] { return receiver.Text().size() == kChunks; })) << receiver.Text();
@@ -151,8 +150,7 @@ TEST_P(LineChangeTest, WakesTheThreadToLookAtTheLine) {
         const int device = FakeFtdiAddDevice("QT58-V reader", "SN1", 0x1011);
         FakeFtdiSetModemStatus(device, 0x30);
         UsbDll usb;
-        ASSERT_EQ(usb.DeviceOpen("SN1", Line()), 0);
-        LetTheThreadSettle();
+        ASSERT_TRUE(OpenAsleep(usb));
         FakeFtdiClearCalls();
         const auto changed = Clock::now();
         GetParam().change(device);
@@ -184,9 +182,7 @@ TEST_P(CloseDuringWaitTest, CloseEndsTheThreadAtOnce) {
     for (int round = 0; round < 10; ++round) {
         UsbDll usb;
         Receiver receiver;
-        receiver.AttachTo(usb);
-        ASSERT_EQ(usb.DeviceOpen("SN1", Line()), 0);
-        LetTheThreadSettle();
+        ASSERT_TRUE(OpenAsleep(usb, &receiver));
         std::unique_ptr<Chatter> chatter;
         if (GetParam().talking) {
             chatter = std::make_unique<Chatter>(device_);
