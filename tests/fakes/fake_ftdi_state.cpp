@@ -39,9 +39,12 @@ Device* FindDevice(State& state, int id) {
 void SignalEvent(Device& device, d2xx::DWORD condition) {
     d2xx::EVENT_HANDLE* event = device.notifyEvent;
     if (!event || (device.notifyMask & condition) == 0) return;
+    // Through the event's mutex, so that a host between its look at the flag and its wait is
+    // waiting when the signal comes; the signal itself follows the unlock, so that the woken
+    // thread does not run into the mutex still held.
     pthread_mutex_lock(&event->eMutex);
-    pthread_cond_signal(&event->eCondVar);
     pthread_mutex_unlock(&event->eMutex);
+    pthread_cond_signal(&event->eCondVar);
     ++device.eventSignals;
 }
 

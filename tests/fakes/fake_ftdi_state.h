@@ -71,8 +71,8 @@ Handle* FindHandle(State& state, d2xx::FT_HANDLE handle);
 Device* FindDevice(State& state, int id);
 
 // Sets the device's notification event when `condition` (FT_EVENT_*) is in its mask, as the
-// library does: under the event's mutex, whether or not anybody waits. Lock held, so that the
-// event is never set after the handle that registered it was closed.
+// library does: through the event's mutex, whether or not anybody waits. Lock held, so that
+// the event is never set after the handle that registered it was closed.
 void SignalEvent(Device& device, d2xx::DWORD condition);
 
 // Depth of peer calls on this thread: a control call made from inside a peer must not wait

@@ -69,7 +69,7 @@ inline constexpr DWORD FT_EVENT_LINE_STATUS = 4;   // a line-status error
 
 // What FT_SetEventNotification takes as its event on Linux, in place of a Windows event
 // object: the program initialises the condition variable and its mutex; when a condition of
-// the mask is met the library locks eMutex and signals eCondVar. Like any condition variable
+// the mask is met the library takes eMutex and signals eCondVar. Like any condition variable
 // it keeps no signal that nobody was waiting for.
 struct EVENT_HANDLE {
     pthread_cond_t eCondVar;
