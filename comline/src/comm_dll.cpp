@@ -133,7 +133,7 @@ int CommDll::Open(COMMPR line) {
     impl_->wake = wake;
     try {
         impl_->thread = std::make_unique<ReceiveThread>(this, fd, wake);
-        impl_->thread->Start();
+        impl_->thread->Start("com-receive");
     } catch (...) {
         impl_->thread.reset();
         impl_->CloseLocked();

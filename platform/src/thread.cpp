@@ -1,6 +1,9 @@
 #include "platform/thread.h"
 
+#include <pthread.h>
+
 #include <cstdlib>
+#include <string>
 
 namespace platform {
 
@@ -9,8 +12,12 @@ Thread::~Thread() {
     if (thread_.joinable()) std::abort();
 }
 
-void Thread::Start() {
-    thread_ = std::thread([this] { Execute(); });
+void Thread::Start(const char* name) {
+    std::string threadName = name ? std::string(name).substr(0, 15) : std::string();
+    thread_ = std::thread([this, threadName] {
+        if (!threadName.empty()) pthread_setname_np(pthread_self(), threadName.c_str());
+        Execute();
+    });
 }
 
 void Thread::WaitFor() {

@@ -2,10 +2,14 @@
 // not a test):
 //   - latency: from the FeliCa card entering the field to the first key event at the X client,
 //     median and worst of --latency-taps taps;
-//   - CPU time of the program per minute of idle polling (no card; 100 ms once ready);
+//   - CPU time of the program per minute of idle polling (no card; 100 ms once ready): of the
+//     whole process, and of the program's own threads alone;
+//   - wake-ups per second of each thread while idle (its voluntary context switches);
 //   - resident memory (VmRSS) after 20 and after --taps taps (FeliCa and Mifare in turn).
-// Over a COM port and over USB (on USB the simulator runs inside the program's process, so its
-// memory and CPU time are counted with the program's).
+// Over a COM port and over USB. On USB the simulator runs inside the program's process: its
+// threads (named "sim-...") are shown apart and left out of the program's own figure, though its
+// memory, and the little it does on the program's threads (it takes the host's writes inside
+// the write call), stay counted with the program's.
 //
 //   build/bin/tapwedge_e2e_benchmark [--link com|usb|both] [--latency-ms N] [--latency-taps N]
 //                                    [--idle-seconds N] [--taps N]
@@ -16,12 +20,14 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <sstream>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "process_usage.h"
 #include "program_run.h"
+#include "reader_sim/thread_name.h"
 #include "standard_outputs.h"
 
 namespace {
@@ -44,28 +50,57 @@ std::int64_t PresentedAt(const std::string& reply) {
     return at == std::string::npos ? -1 : std::stoll(reply.substr(at + 3));
 }
 
-// User plus system CPU time of the process, in seconds.
-double CpuSeconds(pid_t pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::istringstream fields(text.substr(text.rfind(')') + 2));
-    std::string field;
-    unsigned long long utime = 0, stime = 0;
-    for (int i = 3; fields >> field; ++i) {  // field 3 is the state
-        if (i == 14) utime = std::stoull(field);
-        if (i == 15) {
-            stime = std::stoull(field);
-            break;
-        }
-    }
-    return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
-
 long ResidentKb(pid_t pid) {
     std::ifstream in("/proc/" + std::to_string(pid) + "/status");
     for (std::string line; std::getline(in, line);)
         if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
     return -1;
+}
+
+bool IsSimulatorThread(const std::string& name) {
+    return name.rfind(tapwedge::sim::kThreadNamePrefix, 0) == 0;
+}
+
+// CPU of the whole process and of the program's own threads, then per thread (the program's
+// first, busiest first) its wake-ups per second and share of a core.
+void ReportIdle(double processCpu, const std::map<pid_t, e2e::ThreadUsage>& before,
+                const std::map<pid_t, e2e::ThreadUsage>& after, int seconds) {
+    struct Row {
+        pid_t tid;
+        e2e::ThreadUsage used;
+        bool simulator;
+    };
+    std::vector<Row> rows;
+    double ownCpu = 0;
+    double ownWakeups = 0;
+    double allWakeups = 0;
+    for (const auto& [tid, later] : after) {
+        const auto earlier = before.find(tid);
+        const e2e::ThreadUsage used = e2e::UsageBetween(earlier == before.end() ? nullptr : &earlier->second, later);
+        const bool simulator = IsSimulatorThread(later.name);
+        allWakeups += static_cast<double>(used.wakeups);
+        if (!simulator) {
+            ownCpu += used.cpu_seconds;
+            ownWakeups += static_cast<double>(used.wakeups);
+        }
+        rows.push_back({tid, used, simulator});
+    }
+    std::sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) {
+        if (a.simulator != b.simulator) return !a.simulator;
+        return a.used.wakeups > b.used.wakeups;
+    });
+    const double perMinute = 60.0 / seconds;
+    std::printf("  idle polling, whole process: %.2f s CPU per minute (%.1f %% of a core), %.0f wake-ups/s\n",
+                processCpu * perMinute, 100.0 * processCpu / seconds, allWakeups / seconds);
+    std::printf("  idle polling, the program's own threads: %.2f s CPU per minute (%.1f %% of a core), "
+                "%.0f wake-ups/s\n",
+                ownCpu * perMinute, 100.0 * ownCpu / seconds, ownWakeups / seconds);
+    std::printf("  per thread while idle (wake-ups/s, %% of a core):\n");
+    for (const Row& row : rows) {
+        std::printf("    %-16s %7d %8.1f/s %6.2f %%%s\n", row.used.name.c_str(), static_cast<int>(row.tid),
+                    static_cast<double>(row.used.wakeups) / seconds, 100.0 * row.used.cpu_seconds / seconds,
+                    row.simulator ? "  (simulator, left out)" : "");
+    }
 }
 
 // Between taps the field stays empty for a few polls: the program reports a card again only
@@ -124,11 +159,12 @@ int RunLink(e2e::Link link, const Settings& s) {
 
     // Idle polling.
     std::this_thread::sleep_for(1s);
-    const double before = CpuSeconds(pid);
+    const double before = e2e::ProcessCpuSeconds(pid);
+    const auto threadsBefore = e2e::SampleThreads(pid);
     std::this_thread::sleep_for(std::chrono::seconds(s.idle_seconds));
-    const double used = CpuSeconds(pid) - before;
-    std::printf("  idle polling: %.2f s CPU per minute (%.1f %% of a core)\n", used * 60.0 / s.idle_seconds,
-                100.0 * used / s.idle_seconds);
+    const double used = e2e::ProcessCpuSeconds(pid) - before;
+    const auto threadsAfter = e2e::SampleThreads(pid);
+    ReportIdle(used, threadsBefore, threadsAfter, s.idle_seconds);
 
     // Memory over many taps, FeliCa and Mifare in turn.
     for (int i = 1; i <= s.taps; ++i) {

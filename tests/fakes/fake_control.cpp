@@ -51,6 +51,9 @@ void FakeFtdiRemoveDevice(int id) {
     device->receive.clear();
     device->peer = nullptr;
     device->peerContext = nullptr;
+    // The lines of a device that is gone fall: a host waiting for line events hears of it.
+    device->modemStatus = 0;
+    SignalEvent(*device, d2xx::FT_EVENT_MODEM_STATUS);
     state.changed.notify_all();
 }
 
@@ -73,13 +76,24 @@ void FakeFtdiPushReceive(int id, const uint8_t* data, size_t count) {
     if (!device || !device->present || !data || count == 0) return;
     device->receive.insert(device->receive.end(), data, data + count);
     device->pendingEvents |= d2xx::EV_RXCHAR;
+    SignalEvent(*device, d2xx::FT_EVENT_RXCHAR);
     state.changed.notify_all();
 }
 
 void FakeFtdiSetModemStatus(int id, uint32_t status) {
     State& state = Global();
     Lock lock(state.mutex);
-    if (Device* device = FindDevice(state, id)) device->modemStatus = status;
+    Device* device = FindDevice(state, id);
+    if (!device || device->modemStatus == status) return;
+    device->modemStatus = status;
+    if (device->present) SignalEvent(*device, d2xx::FT_EVENT_MODEM_STATUS);
+}
+
+uint64_t FakeFtdiEventSignals(int id) {
+    State& state = Global();
+    Lock lock(state.mutex);
+    const Device* device = FindDevice(state, id);
+    return device ? device->eventSignals : 0;
 }
 
 int FakeFtdiGetDtr(int id) {

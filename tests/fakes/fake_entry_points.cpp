@@ -1,6 +1,8 @@
 // The D2XX entry points of the fake library, with the semantics of FTDI's Linux library:
 // no overlapped I/O (the OVERLAPPED arguments are ignored), reads wait as the time-outs say,
-// FT_W32_GetOverlappedResult is unsupported, FT_W32_GetLastError gives D2XX status codes.
+// FT_W32_GetOverlappedResult is unsupported, FT_W32_GetLastError gives D2XX status codes, and
+// FT_SetEventNotification's event is set on every delivery into the receive queue and on every
+// change of the modem lines (also an unplug), whether or not the host waits on it.
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -182,6 +184,8 @@ FT_HANDLE FT_W32_CreateFile(const char* name, DWORD access, DWORD shareMode, voi
     found->openHandle = value;
     found->eventMask = 0;
     found->pendingEvents = 0;
+    found->notifyEvent = nullptr;
+    found->notifyMask = 0;
     state.lastCreateError = FT_OK;
     call.device = id;
     call.result = static_cast<std::int64_t>(value);
@@ -201,8 +205,13 @@ BOOL FT_W32_CloseHandle(FT_HANDLE handle) {
         open->lastError = injected;
         return Finish(state, call, 0);
     }
-    // Closing works on an unplugged device too: it releases the handle.
-    if (Device* device = FindDevice(state, open->device)) device->openHandle = 0;
+    // Closing works on an unplugged device too: it releases the handle, and the event it
+    // registered is not set any more.
+    if (Device* device = FindDevice(state, open->device)) {
+        device->openHandle = 0;
+        device->notifyEvent = nullptr;
+        device->notifyMask = 0;
+    }
     state.handles.erase(reinterpret_cast<std::uintptr_t>(handle));
     state.changed.notify_all();
     return Finish(state, call, 1);
@@ -500,6 +509,27 @@ BOOL FT_W32_WaitCommEvent(FT_HANDLE handle, ULONG* event, LPOVERLAPPED overlappe
     device.pendingEvents &= ~*event;
     call.value = *event;
     return Finish(state, call, 1);
+}
+#endif
+
+#ifndef FAKE_FTDI_WITHOUT_EVENT_NOTIFICATION
+FT_STATUS FT_SetEventNotification(FT_HANDLE handle, DWORD eventMask, void* event) {
+    State& state = Global();
+    Lock lock(state.mutex);
+    FakeFtdiCall call = NewCall(__func__);
+    call.args[0] = Address(handle);
+    call.args[1] = eventMask;
+    call.args[2] = Address(event);
+    Target target = Check(state, handle, call);
+    if (target.status == FT_OK && eventMask != 0 && !event) target.status = FT_INVALID_PARAMETER;
+    if (target.status == FT_OK) {
+        // A mask of 0 stops the notification.
+        target.device->notifyMask = eventMask;
+        target.device->notifyEvent = eventMask != 0 ? static_cast<EVENT_HANDLE*>(event) : nullptr;
+    }
+    call.result = target.status;
+    Record(state, call);
+    return target.status;
 }
 #endif
 

@@ -36,6 +36,18 @@ Device* FindDevice(State& state, int id) {
     return &state.devices[static_cast<std::size_t>(id)];
 }
 
+void SignalEvent(Device& device, d2xx::DWORD condition) {
+    d2xx::EVENT_HANDLE* event = device.notifyEvent;
+    if (!event || (device.notifyMask & condition) == 0) return;
+    // Through the event's mutex, so that a host between its look at the flag and its wait is
+    // waiting when the signal comes; the signal itself follows the unlock, so that the woken
+    // thread does not run into the mutex still held.
+    pthread_mutex_lock(&event->eMutex);
+    pthread_mutex_unlock(&event->eMutex);
+    pthread_cond_signal(&event->eCondVar);
+    ++device.eventSignals;
+}
+
 int& PeerDepth() {
     thread_local int depth = 0;
     return depth;

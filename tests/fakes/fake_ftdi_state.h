@@ -30,6 +30,10 @@ struct Device {
     std::uint64_t readAborts = 0;  // bumped by PURGE_RXABORT: blocked reads return
     std::uint64_t maskChanges = 0; // bumped by SetCommMask: a blocked event wait returns
     std::uintptr_t openHandle = 0; // 0 = not open (share mode 0: one handle at a time)
+    // FT_SetEventNotification of the open handle: the host's event and its conditions.
+    d2xx::EVENT_HANDLE* notifyEvent = nullptr;
+    d2xx::DWORD notifyMask = 0;
+    std::uint64_t eventSignals = 0;  // times the event was set
     FakeFtdiPeerFn peer = nullptr;
     void* peerContext = nullptr;
     int peerCallsInFlight = 0;
@@ -65,6 +69,11 @@ d2xx::FTDCB DefaultDcb();
 Handle* FindHandle(State& state, d2xx::FT_HANDLE handle);
 // A device by id, or null. Lock held.
 Device* FindDevice(State& state, int id);
+
+// Sets the device's notification event when `condition` (FT_EVENT_*) is in its mask, as the
+// library does: through the event's mutex, whether or not anybody waits. Lock held, so that
+// the event is never set after the handle that registered it was closed.
+void SignalEvent(Device& device, d2xx::DWORD condition);
 
 // Depth of peer calls on this thread: a control call made from inside a peer must not wait
 // for peer calls to end.

@@ -14,6 +14,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "reader_sim/thread_name.h"
+
 namespace rig {
 namespace {
 
@@ -71,6 +73,7 @@ ControlServer::~ControlServer() {
 }
 
 void ControlServer::Serve() {
+    tapwedge::sim::NameThisThread("control");
     std::map<int, std::string> clients;  // fd -> bytes of an unfinished line
     for (;;) {
         std::vector<pollfd> fds = {{wake_, POLLIN, 0}, {listen_, POLLIN, 0}};

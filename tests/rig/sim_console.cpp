@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "core/settings.h"
+#include "reader_sim/thread_name.h"
 #include "standard_cards.h"
 
 namespace rig {
@@ -113,6 +114,7 @@ SimConsole::~SimConsole() {
 }
 
 void SimConsole::KeepRecordSmall() {
+    tapwedge::sim::NameThisThread("records");
     // The simulator records every frame for tests; a front end runs for hours.
     std::unique_lock lock(keeper_mu_);
     while (!keeper_cv_.wait_for(lock, std::chrono::seconds(1), [&] { return keeper_stop_; })) sim_.ClearRecord();
@@ -386,6 +388,7 @@ std::string SimConsole::Demo(const Words& words) {
 }
 
 void SimConsole::DemoLoop(std::vector<std::string> names, int seconds) {
+    tapwedge::sim::NameThisThread("demo");
     // Each card stays in the field for `seconds`, then the field is empty for one second.
     std::unique_lock lock(demo_mu_);
     for (std::size_t i = 0; !demo_stop_; i = (i + 1) % names.size()) {

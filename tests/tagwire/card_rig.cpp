@@ -73,6 +73,11 @@ SimReader::~SimReader() {
     }
 }
 
+void SimReader::Unplug() {
+    if (usb_) usb_->Unplug();
+    if (pty_) pty_->Unplug();
+}
+
 std::vector<Bytes> SimReader::Commands() const {
     std::vector<Bytes> commands;
     for (const auto& frame : sim.Commands()) commands.push_back(frame.command);

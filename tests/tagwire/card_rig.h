@@ -63,6 +63,8 @@ public:
     std::vector<Bytes> Commands() const;
     // The one command sent since the last ClearRecord (fails the test when there is not one).
     Bytes OnlyCommand() const;
+    // Pulls the reader's line: the USB device leaves the fake driver, the pty hangs up.
+    void Unplug();
 
 private:
     std::string folder_;

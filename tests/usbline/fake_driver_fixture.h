@@ -57,6 +57,16 @@ inline std::vector<FakeFtdiCall> CallsOfThisThread() {
     return mine;
 }
 
+// Calls of threads other than this one (the receive threads).
+inline std::vector<FakeFtdiCall> ReceiveThreadCalls() {
+    std::vector<FakeFtdiCall> calls;
+    const int me = FakeFtdiThreadNumber();
+    for (const FakeFtdiCall& call : RecordedCalls()) {
+        if (call.thread != me) calls.push_back(call);
+    }
+    return calls;
+}
+
 inline std::vector<std::string> Names(const std::vector<FakeFtdiCall>& calls) {
     std::vector<std::string> names;
     for (const FakeFtdiCall& call : calls) names.emplace_back(call.function);

@@ -37,6 +37,8 @@ TEST_F(OpenCloseTest, DeviceOpenMakesTheseDriverCallsInThisOrder) {
         {"FT_W32_GetCommState", {}},
         {"FT_W32_SetCommState", {}},
         {"FT_W32_SetCommTimeouts", {}},
+        // the receive thread sleeps until bytes arrive or a modem line changes
+        {"FT_SetEventNotification", {{1, d2xx::FT_EVENT_RXCHAR | d2xx::FT_EVENT_MODEM_STATUS}}},
     };
     ASSERT_EQ(calls.size(), expected.size()) << ::testing::PrintToString(Names(calls));
     EXPECT_STREQ(calls[0].text, "SN1");
@@ -60,6 +62,8 @@ TEST_F(OpenCloseTest, DeviceOpenMakesTheseDriverCallsInThisOrder) {
     EXPECT_EQ(timeouts.ReadTotalTimeoutConstant, 2000u);
     EXPECT_EQ(timeouts.WriteTotalTimeoutMultiplier, 0u);
     EXPECT_EQ(timeouts.WriteTotalTimeoutConstant, 1000u);
+    EXPECT_NE(calls[7].args[2], 0u);  // the event
+    EXPECT_EQ(calls[7].result, 0);
 
     FakeFtdiClearCalls();
     EXPECT_EQ(usb.Close(), 0);

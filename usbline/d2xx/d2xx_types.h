@@ -2,6 +2,8 @@
 // FTDI's D2XX library on Linux as its published API describes it: the types, constants and
 // entry points that Usbline uses. On Linux DWORD and ULONG are 32 bits, FT_HANDLE is a pointer.
 // The fake driver of the tests implements the same declarations.
+#include <pthread.h>
+
 #include <cstddef>
 #include <cstdint>
 
@@ -59,6 +61,21 @@ inline constexpr DWORD PURGE_RXCLEAR = 0x08;
 
 // Comm events (FT_W32_SetCommMask, FT_W32_WaitCommEvent).
 inline constexpr ULONG EV_RXCHAR = 0x0001;
+
+// FT_SetEventNotification conditions.
+inline constexpr DWORD FT_EVENT_RXCHAR = 1;        // a character was received
+inline constexpr DWORD FT_EVENT_MODEM_STATUS = 2;  // a modem line changed
+inline constexpr DWORD FT_EVENT_LINE_STATUS = 4;   // a line-status error
+
+// What FT_SetEventNotification takes as its event on Linux, in place of a Windows event
+// object: the program initialises the condition variable and its mutex; when a condition of
+// the mask is met the library takes eMutex and signals eCondVar. Like any condition variable
+// it keeps no signal that nobody was waiting for.
+struct EVENT_HANDLE {
+    pthread_cond_t eCondVar;
+    pthread_mutex_t eMutex;
+    int iVar;
+};
 
 // FT_W32_GetCommModemStatus bits.
 inline constexpr DWORD MS_CTS_ON = 0x0010;
@@ -168,6 +185,8 @@ using WriteFileFn = BOOL (*)(FT_HANDLE handle, void* buffer, DWORD size, DWORD* 
 using GetCommModemStatusFn = BOOL (*)(FT_HANDLE handle, DWORD* modemStatus);
 using EscapeCommFunctionFn = BOOL (*)(FT_HANDLE handle, DWORD function);
 using WaitCommEventFn = BOOL (*)(FT_HANDLE handle, ULONG* event, LPOVERLAPPED overlapped);
+// `event` is an EVENT_HANDLE*; a mask of 0 stops the notification.
+using SetEventNotificationFn = FT_STATUS (*)(FT_HANDLE handle, DWORD eventMask, void* event);
 }
 
 struct EntryPoints {
@@ -188,6 +207,8 @@ struct EntryPoints {
     GetCommModemStatusFn GetCommModemStatus = nullptr;
     EscapeCommFunctionFn EscapeCommFunction = nullptr;
     WaitCommEventFn WaitCommEvent = nullptr;
+    // Optional: null when the library has no event notification (the receive thread polls).
+    SetEventNotificationFn SetEventNotification = nullptr;
 };
 
 // A handle the library gives back on failure: all-ones, the 32-bit all-ones value, or null.

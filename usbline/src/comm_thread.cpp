@@ -6,16 +6,38 @@
 #include "platform/exception_handler.h"
 #include "usbline/usb_dll.h"
 
+void TCommThread::Stop() {
+    Terminate();
+    if (event_) event_->Wake();
+}
+
 void TCommThread::Execute() {
-    // FTDI's Linux library has no overlapped wait for comm events, so each pass asks the
-    // receive queue directly; the 1 ms sleep keeps an idle line almost free.
     while (!Terminated()) {
+        const std::uint64_t takenBefore = event_ ? queue_->Taken() : 0;
         try {
             OwnerDll->DoCommReceive();
         } catch (...) {
             // A failing receiver must not end the thread: report it and go on.
             platform::HandleException(this, std::current_exception());
         }
-        platform::SleepMs(1);
+        if (!Terminated()) PauseAfterPass(takenBefore);
     }
+}
+
+void TCommThread::PauseAfterPass(std::uint64_t takenBefore) {
+    if (!event_) {
+        platform::SleepMs(1);
+        return;
+    }
+    // The library signals bytes only to a thread that is waiting already, so bytes that came
+    // while the pass ran are looked for before sleeping: another pass follows at once when the
+    // callback took some and more wait, or when bytes came that the pass did not see. Bytes
+    // that nobody takes (no callback, or one that reads nothing) do not keep the thread
+    // spinning: they are reported again after the next signal or the bounded wait.
+    const std::uint32_t waiting = queue_->Waiting();
+    const bool progress = queue_->Taken() != takenBefore;
+    const bool arrived = waiting != leftWaiting_;
+    leftWaiting_ = waiting;
+    if (waiting > 0 && (progress || arrived)) return;
+    event_->Wait(kEventWaitMs);
 }

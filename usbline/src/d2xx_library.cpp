@@ -40,6 +40,8 @@ bool D2xxLibrary::Load() {
         platform::CloseLibrary(module);
         return false;
     }
+    // Not every version has it; without it the receive thread polls.
+    Bind(module, "FT_SetEventNotification", api.SetEventNotification);
     module_ = module;
     api_ = api;
     return true;

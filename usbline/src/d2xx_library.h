@@ -15,7 +15,8 @@ public:
     ~D2xxLibrary() { Unload(); }
 
     // Loads the library and binds its entry points. A library that lacks one of them is let
-    // go again at once: nothing is left half bound. True when loaded.
+    // go again at once: nothing is left half bound. The event notification is optional (null
+    // in Api() when missing). True when loaded.
     bool Load();
     void Unload();
     bool Loaded() const { return module_ != nullptr; }

@@ -1,6 +1,7 @@
 #include "usbline/usb_dll.h"
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cstring>
 #include <new>
@@ -8,6 +9,7 @@
 
 #include "comm_thread.h"
 #include "d2xx_library.h"
+#include "line_event.h"
 
 using namespace d2xx;
 
@@ -16,6 +18,8 @@ namespace {
 constexpr DWORD kQueueSize = 4096;
 constexpr DWORD kPurgeAll = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;
 constexpr DWORD kPurgeReceive = PURGE_RXABORT | PURGE_RXCLEAR;
+// What wakes the receive thread: received bytes, and a change of the modem lines (an unplug).
+constexpr DWORD kLineEvents = FT_EVENT_RXCHAR | FT_EVENT_MODEM_STATUS;
 // Open by serial number with normal attributes. The Linux library does no overlapped I/O,
 // so FILE_FLAG_OVERLAPPED is left out.
 constexpr DWORD kOpenFlags = FILE_ATTRIBUTE_NORMAL | FT_OPEN_BY_SERIAL_NUMBER;
@@ -28,12 +32,18 @@ void* IndexArgument(int index) {
 
 }  // namespace
 
-struct UsbDll::Impl {
+struct UsbDll::Impl final : TCommThread::Queue {
     DWORD InQueueSize = kQueueSize;
     DWORD OutQueueSize = kQueueSize;
     usbline::D2xxLibrary Driver;
     FT_HANDLE DeviceHandle = nullptr;  // null: no device open
     std::unique_ptr<TCommThread> CommThread;
+    // Made by the first DeviceOpen whose library can signal it, kept with the object: the
+    // library holds its address while a device is open.
+    std::unique_ptr<usbline::LineEvent> Event;
+    bool EventRegistered = false;  // the open device signals Event
+    // Bytes handed out by Read (on the receive thread), for the thread's look at the queue.
+    std::atomic<std::uint64_t> BytesTaken{0};
 
     bool Loaded() const { return Driver.Loaded(); }
     bool DeviceIsOpen() const { return DeviceHandle != nullptr; }
@@ -42,10 +52,36 @@ struct UsbDll::Impl {
     // Returns once the receive loop has ended: no callback runs after this.
     void StopReceiveThread() {
         if (!CommThread) return;
-        CommThread->Terminate();
+        CommThread->Stop();
         CommThread->WaitFor();
         CommThread.reset();
     }
+
+    // Asks the open device to signal Event; false when the library cannot.
+    bool RegisterEvent() {
+        EventRegistered = false;
+        if (!Api().SetEventNotification) return false;
+        if (!Event) Event = std::make_unique<usbline::LineEvent>();
+        EventRegistered = Api().SetEventNotification(DeviceHandle, kLineEvents, Event->Handle()) == FT_OK;
+        return EventRegistered;
+    }
+
+    // Closes the device handle; the object is closed afterwards whatever the result.
+    bool CloseDeviceHandle() {
+        const bool closed = Api().CloseHandle(DeviceHandle) != 0;
+        // A handle the library kept must not signal the event once the object is gone.
+        if (!closed && EventRegistered) Api().SetEventNotification(DeviceHandle, 0, nullptr);
+        EventRegistered = false;
+        DeviceHandle = nullptr;
+        return closed;
+    }
+
+    std::uint32_t Waiting() override {
+        DWORD errors = 0;
+        FTCOMSTAT status{};
+        return Api().ClearCommError(DeviceHandle, &errors, &status) ? status.cbInQue : 0;
+    }
+    std::uint64_t Taken() const override { return BytesTaken.load(std::memory_order_relaxed); }
 };
 
 UsbDll::UsbDll(UsbDll* /*unused*/) : impl_(std::make_unique<Impl>()) { impl_->Driver.Load(); }
@@ -117,8 +153,7 @@ int UsbDll::DeviceOpen(const char* serialNumber, COMMPR line) {
         impl_->StopReceiveThread();
         api.SetCommMask(impl_->DeviceHandle, 0);
         api.PurgeComm(impl_->DeviceHandle, kPurgeAll);
-        api.CloseHandle(impl_->DeviceHandle);
-        impl_->DeviceHandle = nullptr;
+        impl_->CloseDeviceHandle();
     }
     if (!serialNumber) return -1;
 
@@ -138,14 +173,16 @@ int UsbDll::DeviceOpen(const char* serialNumber, COMMPR line) {
     timeouts.WriteTotalTimeoutMultiplier = 0;
     timeouts.WriteTotalTimeoutConstant = 1000;
     if (!api.SetCommTimeouts(handle, &timeouts)) return -1;
-    // No event objects: without overlapped I/O there is nothing to signal.
 
+    // No overlapped records (the Linux library has no overlapped I/O); the receive thread
+    // sleeps on the line event instead, or polls when the library cannot signal one.
     try {
-        auto thread = std::make_unique<TCommThread>(this);
-        thread->Start();
+        usbline::LineEvent* event = impl_->RegisterEvent() ? impl_->Event.get() : nullptr;
+        auto thread = std::make_unique<TCommThread>(this, event, impl_.get());
+        thread->Start("usb-receive");
         impl_->CommThread = std::move(thread);
     } catch (...) {
-        return -1;  // no thread could be started; the device stays open for Close
+        return -1;  // no event or thread could be made; the device stays open for Close
     }
     return 0;
 }
@@ -176,8 +213,7 @@ int UsbDll::Close() {
     // is still reported, but the object is closed and can open a device again.
     const bool masked = api.SetCommMask(impl_->DeviceHandle, 0) != 0;
     const bool purged = masked && api.PurgeComm(impl_->DeviceHandle, kPurgeAll) != 0;
-    const bool closed = api.CloseHandle(impl_->DeviceHandle) != 0;
-    impl_->DeviceHandle = nullptr;
+    const bool closed = impl_->CloseDeviceHandle();
     return masked && purged && closed ? 0 : -1;
 }
 
@@ -192,7 +228,9 @@ int UsbDll::Read(unsigned char* buffer, unsigned long length) {
     const DWORD wanted = static_cast<DWORD>(std::min<unsigned long>(length, INT_MAX));
     DWORD got = 0;
     if (!api.ReadFile(impl_->DeviceHandle, buffer, wanted, &got, nullptr)) return -1;
-    return static_cast<int>(std::min(got, wanted));
+    got = std::min(got, wanted);
+    impl_->BytesTaken.fetch_add(got, std::memory_order_relaxed);
+    return static_cast<int>(got);
 }
 
 int UsbDll::Write(const unsigned char* buffer, unsigned long length) {

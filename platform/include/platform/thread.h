@@ -13,8 +13,9 @@ public:
     // The owner must have called WaitFor (the derived part is gone by the time this runs).
     virtual ~Thread();
 
-    // Starts Execute on a new thread; at most once per object.
-    void Start();
+    // Starts Execute on a new thread; at most once per object. The name (at most 15 bytes)
+    // is what the system shows for the thread (/proc/<pid>/task/<tid>/comm, top -H).
+    void Start(const char* name = nullptr);
     // Asks the loop to end; Execute polls Terminated().
     void Terminate() { terminated_.store(true, std::memory_order_release); }
     bool Terminated() const { return terminated_.load(std::memory_order_acquire); }

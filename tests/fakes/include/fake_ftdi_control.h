@@ -31,7 +31,7 @@ void FakeFtdiPushReceive(int id, const uint8_t* data, size_t count);
 /* ---- Devices ---------------------------------------------------------------------------- */
 
 /* Sets the modem status word the host reads (FT_W32_GetCommModemStatus): 0x10 CTS, 0x20 DSR,
- * 0x40 RI, 0x80 DCD. */
+ * 0x40 RI, 0x80 DCD. A change sets the host's notification event. Unplugging clears it. */
 void FakeFtdiSetModemStatus(int id, uint32_t status);
 
 /* The output lines as the host last set them (EscapeCommFunction, or the DCB's DTR/RTS
@@ -41,6 +41,11 @@ int FakeFtdiGetRts(int id);
 
 /* Bytes waiting in the device's receive queue (pushed, not yet read by the host). */
 size_t FakeFtdiReceiveQueued(int id);
+
+/* How often the fake set the event that the host registered with FT_SetEventNotification on
+ * the device (each delivery into the receive queue, each change of the modem lines, the unplug),
+ * counted over the device's life; 0 for a bad id. */
+uint64_t FakeFtdiEventSignals(int id);
 
 /* 1 when the host holds an open handle to the device, 0 when not, -1 = no such device. */
 int FakeFtdiIsOpen(int id);
@@ -99,7 +104,7 @@ int FakeFtdiGetCall(size_t index, FakeFtdiCall* call);
 /* Empties the record (and the count of dropped calls). */
 void FakeFtdiClearCalls(void);
 
-/* 0 stops recording (a long-running receive thread polls a thousand times a second); 1 resumes. */
+/* 0 stops recording (a receive thread that runs for hours fills the record); 1 resumes. */
 void FakeFtdiSetRecording(int on);
 
 /* Calls that did not fit into the record. */

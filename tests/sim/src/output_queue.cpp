@@ -1,5 +1,7 @@
 #include "reader_sim/output_queue.h"
 
+#include "reader_sim/thread_name.h"
+
 namespace tapwedge::sim {
 
 OutputQueue::OutputQueue() : thread_([this] { Run(); }) {}
@@ -43,6 +45,7 @@ std::size_t OutputQueue::DeliveredCount() const {
 }
 
 void OutputQueue::Run() {
+    NameThisThread("output");
     std::unique_lock lock(mu_);
     for (;;) {
         if (stop_) return;
@@ -52,8 +55,10 @@ void OutputQueue::Run() {
             continue;
         }
         auto first = queue_.begin();
-        if (Clock::now() < first->first.first) {
-            cv_.wait_until(lock, first->first.first);
+        if (const Clock::time_point due = first->first.first; Clock::now() < due) {
+            // A copy: the wait reads its deadline again on waking, when DropPending may
+            // have freed the chunk's entry.
+            cv_.wait_until(lock, due);
             continue;
         }
         Bytes chunk = std::move(first->second);

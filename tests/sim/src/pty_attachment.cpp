@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "reader_sim/thread_name.h"
+
 namespace tapwedge::sim {
 
 PtyAttachment::PtyAttachment(ReaderSim& sim) : sim_(sim) {
@@ -83,6 +85,7 @@ void PtyAttachment::Deliver(const std::uint8_t* data, std::size_t count) {
 }
 
 void PtyAttachment::ReadLoop() {
+    NameThisThread("pty");
     std::uint8_t buf[512];
     for (;;) {
         pollfd fds[2] = {{master_, POLLIN, 0}, {wake_, POLLIN, 0}};

@@ -1,0 +1,31 @@
+#pragma once
+// The event that FTDI's Linux library sets when bytes arrive or a modem line changes
+// (FT_SetEventNotification): its condition variable and mutex, waited on with a bound.
+#include <cstdint>
+
+#include "d2xx/d2xx_types.h"
+
+namespace usbline {
+
+class LineEvent {
+public:
+    LineEvent();
+    ~LineEvent();
+    LineEvent(const LineEvent&) = delete;
+    LineEvent& operator=(const LineEvent&) = delete;
+
+    // What FT_SetEventNotification is given; it stays at this address.
+    d2xx::EVENT_HANDLE* Handle() { return &event_; }
+
+    // Returns when the library signals, when Wake was called since the last wait, or after `ms`
+    // milliseconds, whichever comes first.
+    void Wait(std::uint32_t ms);
+    // Ends the current or the next wait at once.
+    void Wake();
+
+private:
+    // iVar is the wake-up flag: set by Wake, consumed by Wait, under eMutex.
+    d2xx::EVENT_HANDLE event_{};
+};
+
+}  // namespace usbline
