@@ -26,8 +26,8 @@ constexpr int kTimerInterval = 1000;  // ms, both timers at start
 
 }  // namespace
 
-TForm1::TForm1(const std::string& programFolder, platform::KeyInjector* injector)
-    : QWidget(nullptr), ProgramFolder(programFolder), injector_(injector) {
+TForm1::TForm1(const std::string& settingsFolder, platform::KeyInjector* injector)
+    : QWidget(nullptr), SettingsFolder(settingsFolder), injector_(injector) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Form1"));
     Image1 = QIcon(QStringLiteral(":/icons/no_reader.png"));
@@ -44,7 +44,7 @@ TForm1::TForm1(const std::string& programFolder, platform::KeyInjector* injector
     connect(Timer2, &QTimer::timeout, this, &TForm1::Timer2Timer);
 
     ApplyDefaults();
-    LoadSettings(Settings, kIniFileName, ProgramFolder);
+    LoadSettings(Settings, kIniFileName, SettingsFolder);
     N1SetMItem->setVisible(Settings.Menu.SettingsItems);
     N2CardMItem->setVisible(Settings.Menu.SettingsItems);
     N3PortMItem->setVisible(Settings.Menu.SettingsItems);
@@ -70,7 +70,7 @@ TForm1::~TForm1() = default;
 
 void TForm1::ApplyDefaults() {
     // The settings' defaults include PollingStopped 0 and the unset card key ID.
-    Settings = AppSettings::Defaults(ProgramFolder);
+    Settings = AppSettings::Defaults(SettingsFolder);
     ReaderState = kReaderClosed;
     PollBusy = 0;
 }

@@ -31,11 +31,10 @@ class TForm1 : public QWidget {
     Q_OBJECT
 public:
     // Builds the whole program state from the INI file and the card-parameter file in
-    // programFolder, the settings folder (ending with '/'; also the current directory, see
-    // core/settings_folder.h), then shows the tray icon and starts polling unless the settings
-    // say to start stopped. The keys of a read are typed through injector (nullptr: keyboard
-    // output types nothing).
-    TForm1(const std::string& programFolder, platform::KeyInjector* injector);
+    // settingsFolder (ending with '/'; also the current directory, see core/settings_folder.h),
+    // then shows the tray icon and starts polling unless the settings say to start stopped. The
+    // keys of a read are typed through injector (nullptr: keyboard output types nothing).
+    TForm1(const std::string& settingsFolder, platform::KeyInjector* injector);
     ~TForm1() override;
     TForm1(const TForm1&) = delete;
     TForm1& operator=(const TForm1&) = delete;
@@ -69,7 +68,7 @@ public:
     std::unique_ptr<TViewForm> ViewForm;  // created on first use, then only hidden
     std::int32_t LastUsbState = 0;        // the state of the last USB tick that changed it
     CsvFailureNotice CsvNotice;
-    const std::string ProgramFolder;  // the settings folder
+    const std::string SettingsFolder;
 
     // --- start-up and end ---
     void FormCreate();

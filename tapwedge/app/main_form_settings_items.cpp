@@ -35,7 +35,7 @@ void TForm1::N1SetMItemClick() {
         TForm2 dialog(this, Settings.OutputOptions, Settings.OutputItems);
         if (dialog.exec() != kResultOk) return;
         dialog.Apply(Settings.OutputItems, Settings.OutputOptions);
-        SaveSettings(Settings, kSaveOutputSettings, kIniFileName, ProgramFolder);
+        SaveSettings(Settings, kSaveOutputSettings, kIniFileName, SettingsFolder);
         Engine.SetUidNormalOrder(Settings.OutputOptions.UidNormalOrder);
     });
 }
@@ -65,7 +65,7 @@ void TForm1::N3PortMItemClick() {
                 ShowMessage(QStringLiteral("Paramter保存エラー"));
             }
         }
-        SaveSettings(Settings, kSaveCommunication, kIniFileName, ProgramFolder);
+        SaveSettings(Settings, kSaveCommunication, kIniFileName, SettingsFolder);
     });
 }
 
@@ -82,7 +82,8 @@ void TForm1::N2CardMItemClick() {
         const std::uint8_t keysFlag = Image.ReaderKeysPresent;
         const TwAuthKeys imageKeys = Image.ReaderKeys;
 
-        TPosParaForm dialog(Settings.CardFileName, Image, Settings.CardDialogFlags, ProgramFolder);
+        TPosParaForm dialog(Settings.CardFileName, Image, Settings.CardDialogFlags,
+                            SettingsFolder);
         if (dialog.exec() != kResultOk) return;
         std::string name;
         dialog.TakeResult(Image, name);
@@ -99,7 +100,7 @@ void TForm1::N2CardMItemClick() {
                                 Settings.CardKeyId);
         Image.ReaderKeysPresent = keysFlag;
         Image.ReaderKeys = imageKeys;
-        SaveSettings(Settings, kSaveCardFile, kIniFileName, ProgramFolder);
+        SaveSettings(Settings, kSaveCardFile, kIniFileName, SettingsFolder);
         GetAreaLengths(Engine, Settings.OutputItems[1].Length, Settings.OutputItems[2].Length);
     });
 }

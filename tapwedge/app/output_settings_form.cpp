@@ -21,6 +21,7 @@
 #include <utility>
 
 #include "app/edit_event_filters.h"
+#include "app/typing_limit.h"
 #include "app/ui_hooks.h"
 #include "core/key_filters.h"
 #include "core/profile_file.h"
@@ -136,7 +137,7 @@ void TForm2::BuildControls() {
     OutKeybordCBox = Named<QCheckBox>("OutKeybordCBox", QStringLiteral("キーボードエミュレート"));
     OutKeybordCBox->setChecked(true);
     WaitTimeEdit = Named<QLineEdit>("WaitTimeEdit", QStringLiteral("0"));
-    WaitTimeEdit->setMaxLength(kWaitTimeMaxLength);
+    LimitTyping(WaitTimeEdit, kWaitTimeMaxLength);
     WaitTimeEdit->setFixedWidth(WaitTimeEdit->fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 12);
     WaitTimeEdit->setAttribute(Qt::WA_InputMethodEnabled, false);
     WaitTimeEdit->installEventFilter(this);
@@ -249,10 +250,8 @@ void TForm2::Fill(const OutputOptions& options, const OutputItems& items) {
     if (options.StartStopped != 0) StopRBtn->setChecked(true);
     CodeChangeBox->setChecked(options.CaseSwitch != 0);
     // A longer stored wait (from an edited INI file) is shown whole and applied unchanged; typing
-    // never makes the text longer than three digits (eventFilter).
-    const QString waitTime = QString::number(options.WaitTime);
-    WaitTimeEdit->setMaxLength(std::max<int>(kWaitTimeMaxLength, waitTime.size()));
-    WaitTimeEdit->setText(waitTime);
+    // never makes the text longer than three digits.
+    ShowWholeText(WaitTimeEdit, QString::number(options.WaitTime));
     ReplaceCBox->setCurrentIndex(options.ReplaceKey >= 0 && options.ReplaceKey <= 3
                                      ? options.ReplaceKey
                                      : -1);
@@ -334,15 +333,10 @@ bool TForm2::eventFilter(QObject* watched, QEvent* event) {
         const auto* keyEvent = static_cast<QKeyEvent*>(event);
         // Delete is an editing key here, not the character 127 it carries.
         if (keyEvent->key() == Qt::Key_Delete) return false;
-        int characters = 0;
         for (QChar key : keyEvent->text()) {
             WaitTimeEditKeyPress(key);
             if (key.isNull()) return true;
-            if (key.unicode() >= 32) ++characters;
         }
-        // The edit may show a longer stored wait whole; what is typed never goes past 3 digits.
-        const qsizetype kept = WaitTimeEdit->text().size() - WaitTimeEdit->selectedText().size();
-        if (characters > 0 && kept + characters > kWaitTimeMaxLength) return true;
     }
     return QDialog::eventFilter(watched, event);
 }

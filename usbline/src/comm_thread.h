@@ -14,7 +14,7 @@ public:
     // What the thread learns of the device's receive queue between passes.
     class Queue {
     public:
-        // Bytes in the queue; 0 also when the query fails.
+        // Bytes the pass that just ended left in the queue; 0 also when its query failed.
         virtual std::uint32_t Waiting() = 0;
         // Bytes read from it (UsbDll::Read) so far; only its changes matter.
         virtual std::uint64_t Taken() const = 0;

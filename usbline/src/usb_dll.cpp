@@ -44,6 +44,8 @@ struct UsbDll::Impl final : TCommThread::Queue {
     bool EventRegistered = false;  // the open device signals Event
     // Bytes handed out by Read (on the receive thread), for the thread's look at the queue.
     std::atomic<std::uint64_t> BytesTaken{0};
+    // What the last DoCommReceive found in the queue after its callback (receive thread only).
+    std::uint32_t LeftInQueue = 0;
 
     bool Loaded() const { return Driver.Loaded(); }
     bool DeviceIsOpen() const { return DeviceHandle != nullptr; }
@@ -76,11 +78,7 @@ struct UsbDll::Impl final : TCommThread::Queue {
         return closed;
     }
 
-    std::uint32_t Waiting() override {
-        DWORD errors = 0;
-        FTCOMSTAT status{};
-        return Api().ClearCommError(DeviceHandle, &errors, &status) ? status.cbInQue : 0;
-    }
+    std::uint32_t Waiting() override { return LeftInQueue; }
     std::uint64_t Taken() const override { return BytesTaken.load(std::memory_order_relaxed); }
 };
 
@@ -257,6 +255,7 @@ int UsbDll::Write(const unsigned char* buffer, unsigned long length) {
 }
 
 void UsbDll::DoCommReceive() {
+    impl_->LeftInQueue = 0;
     if (!impl_->Loaded() || !impl_->DeviceIsOpen()) return;
     const EntryPoints& api = impl_->Api();
     try {
@@ -264,7 +263,11 @@ void UsbDll::DoCommReceive() {
         FTCOMSTAT status{};
         if (!api.ClearCommError(impl_->DeviceHandle, &errors, &status)) return;
         if (status.cbInQue > 0 && OnReceive.Assigned()) OnReceive(this, status.cbInQue);
-        api.ClearCommError(impl_->DeviceHandle, &errors, &status);
+        // Its count is what the receive thread looks at before it sleeps.
+        FTCOMSTAT after{};
+        if (api.ClearCommError(impl_->DeviceHandle, &errors, &after)) {
+            impl_->LeftInQueue = after.cbInQue;
+        }
     } catch (...) {
         throw 1;
     }
