@@ -1,6 +1,7 @@
 #include "app/edit_event_filters.h"
 
 #include <QClipboard>
+#include <QComboBox>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QFocusEvent>
@@ -61,9 +62,23 @@ public:
         }
     }
 
+    // An editable combo box has the keyboard and hands keys on to its edit itself, past the
+    // edit's filters: its paste keys are taken here too.
+    void WatchComboBox() {
+        auto* combo = qobject_cast<QComboBox*>(edit_->parentWidget());
+        if (combo != nullptr && combo->lineEdit() == edit_) {
+            combo_ = combo;
+            combo->installEventFilter(this);
+        }
+    }
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched != edit_) return false;
+        if (watched == combo_ && combo_ != nullptr) {
+            if (event->type() != QEvent::KeyPress) return false;
+        } else if (watched != edit_) {
+            return false;
+        }
         switch (event->type()) {
         case QEvent::KeyPress: {
             const auto* key = static_cast<QKeyEvent*>(event);
@@ -123,6 +138,7 @@ private:
     }
 
     QLineEdit* edit_;
+    QComboBox* combo_ = nullptr;
     KeyFilterFunction filter_;
     int maxChars_;
     TooLongPaste tooLong_;
@@ -156,7 +172,9 @@ void InstallKeyFilter(QLineEdit* edit, KeyFilterFunction filter) {
 void InstallPasteFilter(QLineEdit* edit, KeyFilterFunction filter, int maxChars,
                         TooLongPaste tooLong) {
     edit->setAcceptDrops(false);  // a drop inserts its text as it is
-    edit->installEventFilter(new PasteFilter(edit, std::move(filter), maxChars, tooLong));
+    auto* pasteFilter = new PasteFilter(edit, std::move(filter), maxChars, tooLong);
+    edit->installEventFilter(pasteFilter);
+    pasteFilter->WatchComboBox();
 }
 
 QObject* InstallExitHandler(QLineEdit* edit, std::function<void()> onExit) {

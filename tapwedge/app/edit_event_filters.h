@@ -32,9 +32,10 @@ enum class TooLongPaste {
 
 // Pasting passes no key press: this gives text pasted into edit (the paste keys, the context
 // menu's paste item, a middle click) the same filter, so "11 22 33" pastes as "112233" and "ab"
-// into a hex field as "AB"; control characters are left out. maxChars is the field's limit (at
-// most the edit's maximum length). Dropping text on the edit is switched off. The filter belongs
-// to the edit.
+// into a hex field as "AB"; control characters are left out. The paste keys are also taken from
+// the editable combo box whose edit it is, which holds the keyboard. maxChars is the field's
+// limit (at most the edit's maximum length). Dropping text on the edit is switched off. The
+// filter belongs to the edit.
 void InstallPasteFilter(QLineEdit* edit, KeyFilterFunction filter, int maxChars,
                         TooLongPaste tooLong);
 

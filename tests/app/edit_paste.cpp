@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QContextMenuEvent>
 #include <QLineEdit>
 #include <QMenu>
@@ -12,6 +13,13 @@
 
 namespace tapwedge_test {
 namespace {
+
+// Where a key typed into edit arrives: an editable combo box has the keyboard and hands keys on
+// to its edit itself.
+QWidget* KeyTarget(QLineEdit* edit) {
+    auto* combo = qobject_cast<QComboBox*>(edit->parentWidget());
+    return combo != nullptr && combo->lineEdit() == edit ? static_cast<QWidget*>(combo) : edit;
+}
 
 void PasteFromMenu(QLineEdit* edit) {
     const QPoint at(4, 4);
@@ -35,8 +43,10 @@ void PasteFromMenu(QLineEdit* edit) {
 
 const std::vector<PasteWay>& PasteWays() {
     static const std::vector<PasteWay> ways = {
-        {"Ctrl+V", [](QLineEdit* e) { QTest::keyClick(e, Qt::Key_V, Qt::ControlModifier); }},
-        {"Shift+Insert", [](QLineEdit* e) { QTest::keyClick(e, Qt::Key_Insert, Qt::ShiftModifier); }},
+        {"Ctrl+V",
+         [](QLineEdit* e) { QTest::keyClick(KeyTarget(e), Qt::Key_V, Qt::ControlModifier); }},
+        {"Shift+Insert",
+         [](QLineEdit* e) { QTest::keyClick(KeyTarget(e), Qt::Key_Insert, Qt::ShiftModifier); }},
         {"context menu", PasteFromMenu},
     };
     return ways;
