@@ -682,7 +682,7 @@ TEST_F(CardPagesTest, KeyFiltersOfHexAndDecimalFields) {
         QString typed, kept;
     } cases[] = {
         {"CSysCodeEdit1", "a1g-", "A1"},
-        {"ServiceCodeEdit11", "fé ", "Fé"},  // bytes 128..255 pass
+        {"ServiceCodeEdit11", "fé ｂ", "FB"},  // full-width letters as ASCII, other non-ASCII dropped
         {"CDataBlkEdit10", "1a", "1"},
         {"CDataLenEdit11", "-9", "9"},
         {"MifDataBlkEdit11", "0f", "0F"},
