@@ -22,6 +22,7 @@
 
 #include "app/card_param_pages.h"
 #include "app/form_building.h"
+#include "app/title_bar_only.h"
 #include "app/ui_hooks.h"
 #include "core/param_file_cipher.h"
 #include "core/param_file_list.h"
@@ -44,6 +45,9 @@ QString FromFileName(const std::string& name) { return QFile::decodeName(name.c_
 TPosParaForm::TPosParaForm(const std::string& cardFileName, const CardParamImage& image,
                            std::uint16_t flags, const std::string& folder, QWidget* parent)
     : QDialog(parent), CardDialogFlags(flags) {
+    // A fixed-size dialog: a title bar with a close box (Cancel), no minimise or maximise box.
+    ShowTitleBarOnly(this);
+    setWindowFlag(Qt::WindowCloseButtonHint);
     setWindowTitle(QStringLiteral("Card"));
     BuildFrame();
     BindHandlers();
