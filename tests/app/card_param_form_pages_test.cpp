@@ -721,6 +721,13 @@ TEST_F(CardPagesTest, KeyFiltersOfHexAndDecimalFields) {
     auto* decimal = Find<QLineEdit>("CDataBlkEdit10");
     QTest::keyClick(decimal, Qt::Key_Backspace);
     EXPECT_EQ(decimal->text(), "");
+    // Delete, which carries the character 127, is an editing key in both filters.
+    for (QLineEdit* edit : {hex, decimal}) {
+        edit->setText("12");
+        edit->setCursorPosition(0);
+        QTest::keyClick(edit, Qt::Key_Delete);
+        EXPECT_EQ(edit->text(), "2") << edit->objectName().toStdString();
+    }
 }
 
 }  // namespace
