@@ -310,8 +310,7 @@ void TForm2::OutFileCBoxClick() {
 }
 
 void TForm2::WaitTimeEditKeyPress(QChar& key) {
-    const char16_t code = key.unicode();
-    if (code >= 32 && code <= 127 && !(code >= u'0' && code <= u'9')) key = QChar();
+    key = QChar(static_cast<char16_t>(FilterDecimalDigitKey(key.unicode())));
 }
 
 void TForm2::FolderSelectSBtnClick() {
@@ -329,14 +328,15 @@ void TForm2::showEvent(QShowEvent* event) {
 }
 
 bool TForm2::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == WaitTimeEdit && event->type() == QEvent::KeyPress) {
-        const auto* keyEvent = static_cast<QKeyEvent*>(event);
-        // Delete is an editing key here, not the character 127 it carries.
-        if (keyEvent->key() == Qt::Key_Delete) return false;
-        for (QChar key : keyEvent->text()) {
+    // Typed keys and text committed by an input method alike.
+    if (watched == WaitTimeEdit &&
+        FilterTypedText(watched, event, [this](char32_t typed) -> char32_t {
+            if (typed > 0xFFFF) return 0;  // no digit beyond the basic plane
+            QChar key(static_cast<char16_t>(typed));
             WaitTimeEditKeyPress(key);
-            if (key.isNull()) return true;
-        }
+            return key.unicode();
+        })) {
+        return true;
     }
     return QDialog::eventFilter(watched, event);
 }

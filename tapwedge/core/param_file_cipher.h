@@ -16,7 +16,8 @@ public:
     ParamFileCipher();
 
     // Reads fileName and decrypts its first length bytes of plaintext into destination.
-    // 0 success; -1 the file cannot be opened; -2 it is shorter than the padded length + 8;
+    // 0 success; -1 the file cannot be opened or is no regular file (a named pipe, a device, a
+    // folder: reading never waits for a writer); -2 it is shorter than the padded length + 8;
     // -10 the check block is wrong (destination untouched). Bytes after the check block are
     // not read.
     int ReadParamFile(std::uint8_t* destination, std::int32_t length, const std::string& fileName);

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -271,8 +272,24 @@ TEST(OutputSettingsForm, WaitTimeKeyFilter) {
          },
          "8", 8},
         {"a fourth digit refused", [&](QLineEdit* e) { type(e, "9876"); }, "987", 987},
-        {"codes 128..255 pass, applied as 0", [&](QLineEdit* e) { type(e, QStringLiteral("1\u00e9\u00ff")); },
-         QStringLiteral("1\u00e9\u00ff"), 0},
+        {"other characters beyond ASCII dropped",
+         [&](QLineEdit* e) { type(e, QStringLiteral("1\u00e9\u00ff\u3042")); }, "1", 1},
+        {"full-width digits typed", [&](QLineEdit* e) { type(e, QStringLiteral("２５０")); }, "250",
+         250},
+        {"full-width digits committed by an input method",
+         [&](QLineEdit* e) {
+             QInputMethodEvent composing(QStringLiteral("７"), {});
+             QCoreApplication::sendEvent(e, &composing);
+             QInputMethodEvent event;
+             event.setCommitString(QStringLiteral("１２ｚ"));
+             QCoreApplication::sendEvent(e, &event);
+         },
+         "12", 12},
+        {"full-width digits pasted",
+         [&](QLineEdit* e) {
+             tapwedge_test::Paste(e, QStringLiteral("３４"), tapwedge_test::PasteWays().front());
+         },
+         "34", 34},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
