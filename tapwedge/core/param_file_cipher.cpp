@@ -104,7 +104,7 @@ int ParamFileCipher::WriteParamFile(const std::uint8_t* source, std::int32_t len
     std::uint8_t chain[8] = {};
     for (std::size_t at = 0; at < cipher.size(); at += kBlock) EncryptBlock(&cipher[at], chain);
 
-    switch (ReplaceFileContents(fileName, cipher.data(), cipher.size())) {
+    switch (ReplaceFileContents(fileName, cipher.data(), cipher.size(), FileAccess::OwnerOnly)) {
         case ReplaceFileResult::Ok: return 0;
         case ReplaceFileResult::CreateFailed: return -1;
         case ReplaceFileResult::WriteFailed: return -2;

@@ -185,7 +185,8 @@ std::string ProfileFile::Text() const {
 
 bool ProfileFile::Save(const std::string& path) const {
     const std::string text = Text();
-    return ReplaceFileContents(path, text.data(), text.size()) == ReplaceFileResult::Ok;
+    return ReplaceFileContents(path, text.data(), text.size(), FileAccess::OwnerOnly) ==
+           ReplaceFileResult::Ok;
 }
 
 }  // namespace tapwedge

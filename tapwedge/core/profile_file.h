@@ -38,8 +38,8 @@ public:
     bool Modified() const { return modified_; }
     std::string Text() const;
 
-    // Writes the text to path by replacing the file (see replace_file.h). Returns false on failure;
-    // the previous file is then unchanged.
+    // Writes the text to path by replacing the file (see replace_file.h), for its user alone
+    // (0600). Returns false on failure; the previous file is then unchanged.
     bool Save(const std::string& path) const;
 
 private:
