@@ -8,8 +8,8 @@
 #include <cstring>
 #include <vector>
 
-#include "core/des_block.h"
 #include "core/replace_file.h"
+#include "des/cf_encrypt.h"
 
 namespace tapwedge {
 namespace {
@@ -45,6 +45,24 @@ bool ReadWhole(int fd, std::uint8_t* out, std::size_t size) {
     return true;
 }
 
+// One single-DES block operation of the DES component, in place on 8 bytes: the block and the key
+// are unpacked into bit-bytes and the key schedule is built anew for every block.
+void DesBlock(int direction, std::uint8_t block[8], const std::uint8_t key[8]) {
+    std::uint8_t keyBits[64];
+    std::uint8_t bits[64];
+    for (int i = 0; i < 8; ++i) {
+        CFEncrypt::DesByteToBits(key[i], keyBits + 8 * i);
+        CFEncrypt::DesByteToBits(block[i], bits + 8 * i);
+    }
+    std::uint8_t schedule[16][48];
+    CFEncrypt::DesKeySchedule(schedule, keyBits);
+    CFEncrypt::DesCrypt(direction, bits, bits, schedule);
+    for (int i = 0; i < 8; ++i) block[i] = CFEncrypt::DesBitsToByte(bits + 8 * i, 8);
+}
+
+constexpr int kEncrypt = 0;
+constexpr int kDecrypt = 1;
+
 std::size_t PaddedLength(std::int32_t length) {
     return (static_cast<std::size_t>(length) + kBlock - 1) / kBlock * kBlock;
 }
@@ -67,14 +85,14 @@ std::int64_t ParamFileCipher::FileSize(std::int32_t length) {
 
 void ParamFileCipher::EncryptBlock(std::uint8_t block[8], std::uint8_t chain[8]) const {
     for (std::size_t i = 0; i < kBlock; ++i) block[i] ^= chain[i];
-    DesBlock(false, block, block, Key);
+    DesBlock(kEncrypt, block, Key);
     std::memcpy(chain, block, kBlock);
 }
 
 void ParamFileCipher::DecryptBlock(std::uint8_t block[8], std::uint8_t chain[8]) const {
     std::uint8_t cipher[8];
     std::memcpy(cipher, block, kBlock);
-    DesBlock(true, block, block, Key);
+    DesBlock(kDecrypt, block, Key);
     for (std::size_t i = 0; i < kBlock; ++i) block[i] ^= chain[i];
     std::memcpy(chain, cipher, kBlock);
 }
@@ -111,7 +129,7 @@ int ParamFileCipher::WriteParamFile(const std::uint8_t* source, std::int32_t len
     std::uint8_t chain[8] = {};
     for (std::size_t at = 0; at < cipher.size(); at += kBlock) EncryptBlock(&cipher[at], chain);
 
-    switch (ReplaceFileContents(fileName, cipher.data(), cipher.size())) {
+    switch (ReplaceFileContents(fileName, cipher.data(), cipher.size(), FileAccess::OwnerOnly)) {
         case ReplaceFileResult::Ok: return 0;
         case ReplaceFileResult::CreateFailed: return -1;
         case ReplaceFileResult::WriteFailed: return -2;
