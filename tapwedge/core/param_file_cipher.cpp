@@ -1,13 +1,9 @@
 #include "core/param_file_cipher.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
 #include <vector>
 
+#include "core/regular_file.h"
 #include "core/replace_file.h"
 #include "des/cf_encrypt.h"
 
@@ -16,34 +12,6 @@ namespace {
 
 constexpr std::size_t kBlock = 8;
 constexpr std::uint8_t kPadByte = 0;
-
-// An open file descriptor, closed with the object.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    explicit operator bool() const { return fd_ >= 0; }
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
-// Reads size bytes; false when the file ends (or fails) before.
-bool ReadWhole(int fd, std::uint8_t* out, std::size_t size) {
-    while (size > 0) {
-        const ssize_t got = ::read(fd, out, size);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return false;
-        out += got;
-        size -= static_cast<std::size_t>(got);
-    }
-    return true;
-}
 
 // One single-DES block operation of the DES component, in place on 8 bytes: the block and the key
 // are unpacked into bit-bytes and the key schedule is built anew for every block.
@@ -100,16 +68,12 @@ void ParamFileCipher::DecryptBlock(std::uint8_t block[8], std::uint8_t chain[8])
 int ParamFileCipher::ReadParamFile(std::uint8_t* destination, std::int32_t length,
                                    const std::string& fileName) {
     if (length < 0 || (length > 0 && destination == nullptr)) return -1;
-    // Never waits: a named pipe opens at once without a writer and is then refused as no file.
-    const Descriptor file(::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    if (!file) return -1;
-    struct stat st{};
-    if (::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+    const RegularFile file(fileName);
+    if (!file.IsOpen()) return -1;
 
     const std::size_t padded = PaddedLength(length);
     std::vector<std::uint8_t> plain(padded + kBlock);
-    if (static_cast<std::uint64_t>(st.st_size) < plain.size()) return -2;
-    if (!ReadWhole(file.get(), plain.data(), plain.size())) return -2;
+    if (!file.ReadAt(0, plain.data(), plain.size())) return -2;
 
     std::uint8_t chain[8] = {};
     for (std::size_t at = 0; at < plain.size(); at += kBlock) DecryptBlock(&plain[at], chain);

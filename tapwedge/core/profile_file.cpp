@@ -1,12 +1,9 @@
 #include "core/profile_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <charconv>
 
+#include "core/regular_file.h"
 #include "core/replace_file.h"
 
 namespace tapwedge {
@@ -67,28 +64,11 @@ ProfileFile ProfileFile::Load(const std::string& path) {
 
 int ProfileFile::Read(const std::string& path, ProfileFile& profile) {
     profile = ProfileFile{};
-    // Not blocking: a FIFO in its place must not hold the program.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) return errno;
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
-    struct stat st{};
-    if (::fstat(fd, &st) != 0) return errno;
-    if (S_ISDIR(st.st_mode)) return EISDIR;
-    if (!S_ISREG(st.st_mode)) return EINVAL;
-    if (static_cast<std::uint64_t>(st.st_size) > kMaxBytes) return EFBIG;
-    std::string text;
-    char buffer[4096];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return errno;
-        if (n == 0) break;
-        text.append(buffer, static_cast<std::size_t>(n));
-        if (text.size() > kMaxBytes) return EFBIG;  // grew while read
-    }
+    const RegularFile file(path);
+    if (!file.IsOpen()) return file.Error();
+    if (file.Size() > kMaxBytes) return EFBIG;
+    std::string text(static_cast<std::size_t>(file.Size()), '\0');
+    if (!file.ReadAt(0, text.data(), text.size())) return EIO;
     profile = FromText(text);
     return 0;
 }

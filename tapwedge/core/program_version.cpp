@@ -1,9 +1,6 @@
 #include "core/program_version.h"
 
 #include <elf.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <array>
 #include <cstddef>
@@ -11,49 +8,11 @@
 #include <cstring>
 #include <optional>
 
+#include "core/regular_file.h"
 #include "core/version_record.h"
 
 namespace tapwedge {
 namespace {
-
-class ElfFile {
-public:
-    explicit ElfFile(const std::string& path)
-        : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK)) {}
-    ~ElfFile() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    ElfFile(const ElfFile&) = delete;
-    ElfFile& operator=(const ElfFile&) = delete;
-
-    // A regular file that could be opened (a FIFO or a folder counts as not openable).
-    bool Open() {
-        struct stat st{};
-        if (fd_ < 0 || ::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) return false;
-        size_ = static_cast<std::uint64_t>(st.st_size);
-        return true;
-    }
-
-    // Reads length bytes at offset when they lie wholly inside the file.
-    bool Read(std::uint64_t offset, void* buffer, std::size_t length) const {
-        if (offset > size_ || length > size_ - offset) return false;
-        auto* out = static_cast<unsigned char*>(buffer);
-        while (length > 0) {
-            const ssize_t got = ::pread(fd_, out, length, static_cast<off_t>(offset));
-            if (got <= 0) return false;
-            out += got;
-            offset += static_cast<std::uint64_t>(got);
-            length -= static_cast<std::size_t>(got);
-        }
-        return true;
-    }
-
-    std::uint64_t Size() const { return size_; }
-
-private:
-    int fd_;
-    std::uint64_t size_ = 0;
-};
 
 // Integers in the file's byte order.
 std::uint64_t Decode(const unsigned char* bytes, std::size_t width, bool bigEndian) {
@@ -110,12 +69,12 @@ struct Section {
 
 class SectionTable {
 public:
-    SectionTable(const ElfFile& file, const Layout& layout, bool bigEndian)
+    SectionTable(const RegularFile& file, const Layout& layout, bool bigEndian)
         : file_(file), layout_(layout), bigEndian_(bigEndian) {}
 
     bool Load() {
         std::array<unsigned char, sizeof(Elf64_Ehdr)> header{};
-        if (!file_.Read(0, header.data(), layout_.headerSize)) return false;
+        if (!file_.ReadAt(0, header.data(), layout_.headerSize)) return false;
         offset_ = Field(header.data(), layout_.shoff);
         const auto entrySize = Field(header.data(), layout_.shentsize);
         count_ = Field(header.data(), layout_.shnum);
@@ -142,7 +101,7 @@ public:
     std::optional<Section> At(std::uint64_t index) const {
         if (index > (UINT64_MAX - offset_) / entrySize_) return std::nullopt;
         std::array<unsigned char, sizeof(Elf64_Shdr)> raw{};
-        if (!file_.Read(offset_ + index * entrySize_, raw.data(), layout_.sectionSize)) {
+        if (!file_.ReadAt(offset_ + index * entrySize_, raw.data(), layout_.sectionSize)) {
             return std::nullopt;
         }
         Section section;
@@ -163,7 +122,7 @@ public:
         }
         std::array<char, 64> stored{};
         if (length + 1 > stored.size()) return false;
-        return file_.Read(names_.offset + section.name, stored.data(), length + 1) &&
+        return file_.ReadAt(names_.offset + section.name, stored.data(), length + 1) &&
                std::memcmp(stored.data(), name, length + 1) == 0;
     }
 
@@ -172,7 +131,7 @@ private:
         return Decode(base + field.offset, field.width, bigEndian_);
     }
 
-    const ElfFile& file_;
+    const RegularFile& file_;
     const Layout& layout_;
     bool bigEndian_;
     std::uint64_t offset_ = 0;
@@ -181,9 +140,9 @@ private:
     Section names_;
 };
 
-bool FindRecord(const ElfFile& file, FileVersion& version) {
+bool FindRecord(const RegularFile& file, FileVersion& version) {
     unsigned char ident[EI_NIDENT] = {};
-    if (!file.Read(0, ident, sizeof ident) || std::memcmp(ident, ELFMAG, SELFMAG) != 0) {
+    if (!file.ReadAt(0, ident, sizeof ident) || std::memcmp(ident, ELFMAG, SELFMAG) != 0) {
         return false;
     }
     const Layout* layout = ident[EI_CLASS] == ELFCLASS64   ? &kElf64
@@ -203,7 +162,7 @@ bool FindRecord(const ElfFile& file, FileVersion& version) {
         if (!table.HasName(*section, kVersionSectionName, nameLength)) continue;
         unsigned char raw[sizeof(VersionRecord)] = {};
         if (section->type == SHT_NOBITS || section->size < sizeof raw ||
-            !file.Read(section->offset, raw, sizeof raw)) {
+            !file.ReadAt(section->offset, raw, sizeof raw)) {
             return false;
         }
         const auto word = [&](std::size_t offset) {
@@ -223,8 +182,8 @@ bool FindRecord(const ElfFile& file, FileVersion& version) {
 }  // namespace
 
 VersionReadStatus ReadFileVersion(const std::string& path, FileVersion& version) {
-    ElfFile file(path);
-    if (!file.Open()) return VersionReadStatus::CannotOpen;
+    RegularFile file(path);
+    if (!file.IsOpen()) return VersionReadStatus::CannotOpen;
     return FindRecord(file, version) ? VersionReadStatus::Found : VersionReadStatus::NoRecord;
 }
 
