@@ -6,12 +6,22 @@
 #include "platform/exception_handler.h"
 #include "usbline/usb_dll.h"
 
+namespace {
+// The UsbDll whose receive thread this is; null on every other thread.
+thread_local const UsbDll* t_receivingFor = nullptr;
+}  // namespace
+
+bool TCommThread::IsReceiveThreadOf(const UsbDll* owner) {
+    return owner != nullptr && t_receivingFor == owner;
+}
+
 void TCommThread::Stop() {
     Terminate();
     if (event_) event_->Wake();
 }
 
 void TCommThread::Execute() {
+    t_receivingFor = OwnerDll;
     while (!Terminated()) {
         const std::uint64_t takenBefore = event_ ? queue_->Taken() : 0;
         try {

@@ -34,6 +34,8 @@ public:
 
     // Terminate, and end a wait in progress at once.
     void Stop();
+    // Whether the calling thread is the receive thread of `owner` (inside its callback).
+    static bool IsReceiveThreadOf(const UsbDll* owner);
 
     UsbDll* const OwnerDll;
 

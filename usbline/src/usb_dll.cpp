@@ -151,6 +151,8 @@ int UsbDll::GetDeviceList(int* locations) {
 
 int UsbDll::DeviceOpen(const char* serialNumber, COMMPR line) {
     if (!impl_->Loaded()) return -1;
+    // It waits for the receive thread: from inside OnReceive that would never return.
+    if (TCommThread::IsReceiveThreadOf(this)) return -1;
     const EntryPoints& api = impl_->Api();
 
     if (impl_->DeviceIsOpen()) {
@@ -210,6 +212,8 @@ int UsbDll::SetDcb(COMMPR line) {
 
 int UsbDll::Close() {
     if (!impl_->Loaded()) return -1;
+    // It waits for the receive thread: from inside OnReceive that would never return.
+    if (TCommThread::IsReceiveThreadOf(this)) return -1;
     if (!impl_->DeviceIsOpen()) return 0;
     const EntryPoints& api = impl_->Api();
     impl_->StopReceiveThread();
