@@ -93,6 +93,11 @@ struct ReaderContext {
     std::mutex RxLock;
     // A frame (or NACK) has ended whole behind a frame begun earlier that has not ended yet.
     std::atomic<bool> RxWaiting{false};
+    // Tick counts at which the receiver last set AckReceived and last ended a frame or NACK:
+    // a waiter that looks only after its deadline (a message handler ran long) still takes
+    // what came in time.
+    std::atomic<std::uint32_t> AckAt{0};
+    std::atomic<std::uint32_t> RxEndedAt{0};
     // Chunks fed so far: a waiter sees from it how long the line has been silent.
     std::atomic<std::uint32_t> RxChunks{0};
     // Wakes a waiting thread when bytes were fed.
