@@ -18,18 +18,6 @@ namespace {
 constexpr std::chrono::microseconds kPumpInterval{1000};
 constexpr std::int64_t kAckLimitMs = 500;
 
-// Waits running on the exports' thread, counted so that a context closed from a message handler
-// inside a wait is kept until that wait has returned.
-thread_local int t_waitDepth = 0;
-
-class WaitScope {
-public:
-    WaitScope() { ++t_waitDepth; }
-    ~WaitScope() { --t_waitDepth; }
-    WaitScope(const WaitScope&) = delete;
-    WaitScope& operator=(const WaitScope&) = delete;
-};
-
 // The program's messages, as its own event loop would process them: an exception a handler
 // raises is reported and the wait goes on.
 void PumpMessages() {
@@ -77,13 +65,13 @@ std::int32_t PastDeadline(ReaderContext& context, std::uint32_t start, std::uint
 
 }  // namespace
 
-bool WaitInProgress() { return t_waitDepth > 0; }
-
 std::int32_t WaitResponse(ReaderContext& context, std::int32_t timeout) {
-    WaitScope scope;
     const std::uint32_t start = platform::TickCount();
     std::int32_t expected = kWaitCancelled;
-    if (context.WaitState.compare_exchange_strong(expected, kWaitIdle)) return TW_ERR_CANCELLED;
+    if (context.WaitState.compare_exchange_strong(expected, kWaitIdle)) {
+        if (context.RemoteCancel.exchange(false)) CompleteRemoteCancel(context);
+        return TW_ERR_CANCELLED;
+    }
     context.WaitState.store(kWaitWaiting, std::memory_order_release);
 
     std::int64_t limit = kAckLimitMs;
@@ -109,6 +97,8 @@ std::int32_t WaitResponse(ReaderContext& context, std::int32_t timeout) {
         if (state == kRxNack) return EndWait(context, TW_ERR_NACK);
         if (context.AckReceived.exchange(0, std::memory_order_acq_rel) != 0) limit = ReplyLimit(timeout);
         if (context.WaitState.load(std::memory_order_acquire) != kWaitWaiting) {
+            context.WaitState.store(kWaitIdle, std::memory_order_release);
+            if (context.RemoteCancel.exchange(false)) CompleteRemoteCancel(context);
             return EndWait(context, TW_ERR_CANCELLED);
         }
         PumpMessages();
@@ -117,7 +107,6 @@ std::int32_t WaitResponse(ReaderContext& context, std::int32_t timeout) {
 }
 
 void PumpDelay(std::uint32_t ms) {
-    WaitScope scope;
     const std::uint32_t start = platform::TickCount();
     while (platform::TickDiff(platform::TickCount(), start) < static_cast<std::int64_t>(ms)) {
         PumpMessages();

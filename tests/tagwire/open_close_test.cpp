@@ -32,7 +32,6 @@ protected:
     void TearDown() override {
         platform::SetMessagePump(nullptr);
         if (OpenState.load() != kOpenNone) TwClose();
-        CollectDiscardedContexts();
         ASSERT_EQ(OpenState.load(), kOpenNone);
     }
 
