@@ -1,7 +1,7 @@
 // The library called from two threads over the simulator on the fake USB device: a cancel from
 // another thread during block reads and in a sealed session, two threads starting commands, and
 // a close from another thread during a wait. No result is ever another command's, nothing runs
-// on a deleted context. TAGWIRE_STRESS_ROUNDS=n repeats each run n times (1 by default).
+// on a deleted context. TAPWEDGE_STRESS_ROUNDS=n repeats each run n times (1 by default).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -26,7 +26,7 @@ using tapwedge::sim::Block16;
 using tapwedge::sim::MifareCard;
 
 int StressRounds() {
-    const char* rounds = std::getenv("TAGWIRE_STRESS_ROUNDS");
+    const char* rounds = std::getenv("TAPWEDGE_STRESS_ROUNDS");
     return rounds ? std::max(1, std::atoi(rounds)) : 1;
 }
 

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <thread>
@@ -146,7 +147,9 @@ TEST_F(ReceiveEventTest, BytesThatArriveJustAfterTheLastLookAreTakenWithoutTheBo
     ASSERT_TRUE(OpenAsleep(usb, &receiver));
     std::string expected;
     std::vector<double> delays;
-    for (int round = 0; round < 30; ++round) {
+    const char* stress = std::getenv("TAPWEDGE_STRESS_ROUNDS");  // n times the rounds
+    const int rounds = 30 * (stress ? std::max(1, std::atoi(stress)) : 1);
+    for (int round = 0; round < rounds; ++round) {
         const std::string late(1, static_cast<char>('A' + round % 26));
         FakeFtdiPushAfterEmptyLook(device_, reinterpret_cast<const std::uint8_t*>(late.data()), 1,
                                    static_cast<unsigned>(round % 3));
