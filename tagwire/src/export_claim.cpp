@@ -116,7 +116,10 @@ OpenCloseClaim::~OpenCloseClaim() {
 
 EnumerationClaim::EnumerationClaim() {
     std::unique_lock<std::mutex> lock(g_mutex);
+    // The holder's own thread goes on at once (it may be inside a wait that an open or close of
+    // another thread is waiting for).
     g_released.wait(lock, [] {
+        if (g_depth > 0 && !HeldElsewhere()) return true;
         return g_openCloseWaiting == 0 && !(HeldElsewhere() && g_openClose > 0);
     });
     ++g_enumerations;

@@ -159,11 +159,14 @@ TEST_F(CrossThread, OfTwoThreadsStartingCommandsEachGetsItsOwnReplyOrBusy) {
 }
 
 TEST_F(CrossThread, CloseFromAnotherThreadEndsTheWaitAndDeletesTheContextAfterIt) {
-    // The waiting thread's messages take a while, as a program's do: the close comes while the
-    // wait is away in them, and the wait looks at its context again when they are done.
+    // The waiting thread's messages take a while, as a program's do, and look at the line: the
+    // close comes while the wait is away in them, and the wait looks at its context again when
+    // they are done.
     const std::thread::id closing = std::this_thread::get_id();
     card_rig::ScriptedPump pump([closing] {
-        if (std::this_thread::get_id() != closing) std::this_thread::sleep_for(2ms);
+        if (std::this_thread::get_id() == closing) return;
+        std::this_thread::sleep_for(2ms);
+        TwUsbChkLine(0);
     });
     for (int round = 0; round < 3 * StressRounds(); ++round) {
         if (round > 0) {
