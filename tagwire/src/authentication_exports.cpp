@@ -67,9 +67,8 @@ std::int32_t SecondExchange(ReaderContext& context, const TwAuthKeys& keys, std:
 }
 
 // The checks every authentication export starts with.
-std::int32_t Begin(ReaderContext*& context, const TwAuthKeys* keys) {
-    context = OpenReaderContext();
-    if (context == nullptr) return TW_ERR_NOT_OPEN;
+std::int32_t Begin(ExportClaim& context, const TwAuthKeys* keys) {
+    if (!context) return context.Refusal();
     if (CheckBusy(*context) != TW_OK) return TW_ERR_BUSY;
     if (keys == nullptr) return TW_ERR_PARAM;
     return TW_OK;
@@ -80,7 +79,7 @@ std::int32_t Begin(ReaderContext*& context, const TwAuthKeys* keys) {
 extern "C" {
 
 int32_t TwAuthentication(const TwAuthKeys* keys, int32_t mode) {
-    ReaderContext* context = nullptr;
+    ExportClaim context;
     std::int32_t status = Begin(context, keys);
     if (status != TW_OK) return status;
     status = FirstExchange(*context, *keys, false);
@@ -90,21 +89,21 @@ int32_t TwAuthentication(const TwAuthKeys* keys, int32_t mode) {
 }
 
 int32_t TwAuthentication1(const TwAuthKeys* keys) {
-    ReaderContext* context = nullptr;
+    ExportClaim context;
     const std::int32_t status = Begin(context, keys);
     if (status != TW_OK) return status;
     return FirstExchange(*context, *keys, true);
 }
 
 int32_t TwAuthentication2(const TwAuthKeys* keys, int32_t mode) {
-    ReaderContext* context = nullptr;
+    ExportClaim context;
     const std::int32_t status = Begin(context, keys);
     if (status != TW_OK) return status;
     return SecondExchange(*context, *keys, mode);
 }
 
 int32_t TwPWAuthentication(const TwAuthKeys* keys) {
-    ReaderContext* context = nullptr;
+    ExportClaim context;
     std::int32_t status = Begin(context, keys);
     if (status != TW_OK) return status;
 
@@ -129,8 +128,8 @@ int32_t TwPWAuthentication(const TwAuthKeys* keys) {
 }
 
 int32_t TwReset(void) {
-    ReaderContext* context = OpenReaderContext();
-    if (context == nullptr) return TW_ERR_NOT_OPEN;
+    ExportClaim context;
+    if (!context) return context.Refusal();
     if (CheckBusy(*context) != TW_OK) return TW_ERR_BUSY;
     std::uint8_t* buffer = TwCommandBuffer;
     buffer[0] = 2;
@@ -145,8 +144,8 @@ int32_t TwReset(void) {
 }
 
 int32_t TwSetAuthenticationStatus(void) {
-    ReaderContext* context = OpenReaderContext();
-    if (context == nullptr) return TW_ERR_NOT_OPEN;
+    ExportClaim context;
+    if (!context) return context.Refusal();
     context->Authenticated.store(1);
     context->Encrypted = 0;
     return TW_OK;

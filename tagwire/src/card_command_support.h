@@ -1,17 +1,14 @@
 #pragma once
-// What the FeliCa and Mifare command exports share: the open reader, the card status of a
+// What the FeliCa and Mifare command exports share: the claim of the open reader, the card status of a
 // reply, and the bounds of the working buffers that replies land in.
 #include <cstddef>
 #include <cstdint>
 
+#include "export_claim.h"
 #include "link_layer.h"
 #include "reader_context.h"
 #include "tagwire/tagwire.h"
 
-// The reader context of a command export, or nullptr when the library is not open.
-inline ReaderContext* CommandContext() {
-    return OpenState.load() == kOpenOpen ? ContextPtr.load() : nullptr;
-}
 
 // Keeps the response time-out of the context and puts it back however the exchange ends (the
 // searches without time-out change it for the length of their exchange).

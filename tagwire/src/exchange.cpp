@@ -2,18 +2,26 @@
 #include <cstring>
 
 #include "link_layer.h"
+#include "platform/clock.h"
 #include "sealed_channel.h"
 #include "tagwire/tagwire.h"
+
+namespace {
+// How long a cancel waits for the reply to the cancelled command.
+constexpr std::uint32_t kLateReplyMs = 100;
+}  // namespace
 
 std::int32_t CheckBusy(ReaderContext& context) {
     if (static_cast<std::uint32_t>(context.Timeout) >= static_cast<std::uint32_t>(kTimeoutNoEnd)) {
         // A wait without end is running (or its time-out was left set): it ends, cancelled.
         context.Timeout = 1000;
         context.WaitState.store(kWaitIdle, std::memory_order_release);
+        context.RemoteCancel.store(false, std::memory_order_relaxed);
         return TW_OK;
     }
     if (context.WaitState.load(std::memory_order_acquire) == kWaitWaiting) return TW_ERR_BUSY;
     context.WaitState.store(kWaitIdle, std::memory_order_release);  // drops a cancel left pending
+    context.RemoteCancel.store(false, std::memory_order_relaxed);
     return TW_OK;
 }
 
@@ -58,11 +66,25 @@ std::int32_t CancelExchange(ReaderContext& context) {
     if (!context.Authenticated.load()) return TW_OK;
 
     // The reply to the cancelled command may still come: settle it with the channel.
-    PumpDelay(100);
+    PumpDelay(kLateReplyMs);
     // (It is settled before the receiver is re-armed, which keeps RxFrame as it arrived.)
     if (context.RxState.load(std::memory_order_acquire) == kRxComplete) {
         SettleCancelledReply(context);
         context.RxState.store(kRxIdle, std::memory_order_release);
     }
     return TW_OK;
+}
+
+void CompleteRemoteCancel(ReaderContext& context) {
+    context.WriteLine(kAckFrame, sizeof kAckFrame);
+    const std::uint32_t start = platform::TickCount();
+    while (platform::TickDiff(platform::TickCount(), start) < static_cast<std::int64_t>(kLateReplyMs)) {
+        const std::int32_t state = context.RxState.load(std::memory_order_acquire);
+        if (state == kRxComplete || state == kRxNack) break;
+        PumpDelay(1);
+    }
+    if (context.RxState.load(std::memory_order_acquire) == kRxComplete && context.Authenticated.load()) {
+        SettleCancelledReply(context);
+    }
+    context.RxState.store(kRxIdle, std::memory_order_release);
 }

@@ -1,15 +1,12 @@
 #pragma once
-// What the command exports share: the open reader context and a plain send-and-wait.
+// What the command exports share: the claim of the open reader context and a plain send-and-wait.
 #include <cstdint>
 
+#include "export_claim.h"
 #include "link_layer.h"
 #include "reader_context.h"
 #include "tagwire/tagwire.h"
 
-// The reader context when the library is open (OpenState 1), else nullptr.
-inline ReaderContext* OpenReaderContext() {
-    return OpenState.load() == kOpenOpen ? ContextPtr.load() : nullptr;
-}
 
 // One plain exchange whatever the channel: receiver reset, the frame, the wait; on TW_OK the
 // reply record is copied into `record` (256 bytes).

@@ -52,8 +52,8 @@ enum class Direction { Read, Write };
 std::int32_t BlockCommand(Direction direction, bool authenticated, const std::uint8_t* idm,
                           std::uint16_t serviceCode, std::int32_t serviceIndex,
                           const TwBlockList* blocks, std::uint8_t* readData) {
-    ReaderContext* context = CommandContext();
-    if (context == nullptr) return TW_ERR_NOT_OPEN;
+    ExportClaim context;
+    if (!context) return context.Refusal();
     if (CheckBusy(*context) != TW_OK) return TW_ERR_BUSY;
     if (authenticated && !context->Authenticated.load()) return TW_ERR_NOT_AUTHENTICATED;
     if (blocks == nullptr || (!authenticated && idm == nullptr)) return TW_ERR_PARAM;
@@ -116,8 +116,8 @@ TAGWIRE_EXPORT std::int32_t TwPlainWriteBlock(const std::uint8_t idm[8],
 
 TAGWIRE_EXPORT std::int32_t TwSReadBlock(const std::uint8_t idm[8], std::uint16_t serviceCode,
                                          std::int32_t blockCount, TwSReadBuffer* out) {
-    ReaderContext* context = CommandContext();
-    if (context == nullptr) return TW_ERR_NOT_OPEN;
+    ExportClaim context;
+    if (!context) return context.Refusal();
     if (CheckBusy(*context) != TW_OK) return TW_ERR_BUSY;
     if (idm == nullptr || out == nullptr) return TW_ERR_PARAM;
 
@@ -146,8 +146,8 @@ TAGWIRE_EXPORT std::int32_t TwSReadBlock(const std::uint8_t idm[8], std::uint16_
 
 TAGWIRE_EXPORT std::int32_t TwSWriteBlock(const std::uint8_t idm[8], std::uint16_t serviceCode,
                                           std::int32_t blockCount, const TwSReadBuffer* in) {
-    ReaderContext* context = CommandContext();
-    if (context == nullptr) return TW_ERR_NOT_OPEN;
+    ExportClaim context;
+    if (!context) return context.Refusal();
     if (CheckBusy(*context) != TW_OK) return TW_ERR_BUSY;
     if (idm == nullptr || in == nullptr) return TW_ERR_PARAM;
     const std::int32_t n = in->Count;

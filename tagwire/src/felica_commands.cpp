@@ -19,8 +19,8 @@ std::size_t PairsFrom(const std::uint8_t* reply, std::size_t from) {
 
 std::int32_t CardAuthentication(const std::uint8_t* idm, std::int32_t keyId,
                                 std::uint8_t command) {
-    ReaderContext* context = CommandContext();
-    if (context == nullptr) return TW_ERR_NOT_OPEN;
+    ExportClaim context;
+    if (!context) return context.Refusal();
     if (CheckBusy(*context) != TW_OK) return TW_ERR_BUSY;
     if (!context->Authenticated.load()) return TW_ERR_NOT_AUTHENTICATED;
     if (idm == nullptr) return TW_ERR_PARAM;
@@ -44,8 +44,8 @@ std::int32_t CardAuthentication(const std::uint8_t* idm, std::int32_t keyId,
 extern "C" {
 
 TAGWIRE_EXPORT std::int32_t TwRequestSystemCode(const std::uint8_t idm[8], TwCodeList* out) {
-    ReaderContext* context = CommandContext();
-    if (context == nullptr) return TW_ERR_NOT_OPEN;
+    ExportClaim context;
+    if (!context) return context.Refusal();
     if (idm == nullptr || out == nullptr) return TW_ERR_PARAM;
 
     std::uint8_t* buffer = TwCommandBuffer;
@@ -67,8 +67,8 @@ TAGWIRE_EXPORT std::int32_t TwRequestSystemCode(const std::uint8_t idm[8], TwCod
 
 TAGWIRE_EXPORT std::int32_t TwSearchServiceCode(const std::uint8_t idm[8], std::uint16_t index,
                                                 TwCodeList* out) {
-    ReaderContext* context = CommandContext();
-    if (context == nullptr) return TW_ERR_NOT_OPEN;
+    ExportClaim context;
+    if (!context) return context.Refusal();
     if (idm == nullptr || out == nullptr) return TW_ERR_PARAM;
 
     std::uint8_t* buffer = TwCommandBuffer;
@@ -91,8 +91,8 @@ TAGWIRE_EXPORT std::int32_t TwSearchServiceCode(const std::uint8_t idm[8], std::
 
 TAGWIRE_EXPORT std::int32_t TwRequestService(const std::uint8_t idm[8], const TwCodeList* nodes,
                                              TwCodeList* versions) {
-    ReaderContext* context = CommandContext();
-    if (context == nullptr) return TW_ERR_NOT_OPEN;
+    ExportClaim context;
+    if (!context) return context.Refusal();
     if (CheckBusy(*context) != TW_OK) return TW_ERR_BUSY;
     if (idm == nullptr || nodes == nullptr || versions == nullptr) return TW_ERR_PARAM;
     const std::int32_t n = nodes->Count;
@@ -119,8 +119,8 @@ TAGWIRE_EXPORT std::int32_t TwRequestService(const std::uint8_t idm[8], const Tw
 }
 
 TAGWIRE_EXPORT std::int32_t TwRequestResponse(const std::uint8_t idm[8], std::int32_t* mode) {
-    ReaderContext* context = CommandContext();
-    if (context == nullptr) return TW_ERR_NOT_OPEN;
+    ExportClaim context;
+    if (!context) return context.Refusal();
     if (idm == nullptr || mode == nullptr) return TW_ERR_PARAM;
 
     std::uint8_t* buffer = TwCommandBuffer;

@@ -20,8 +20,8 @@ constexpr std::uint8_t kRequestSystemCode = 0x01;
 // The export's share of a poll: the card's IDm and PMm, copied out only on success.
 std::int32_t FindCard(std::uint16_t systemCode, std::uint8_t options, std::uint8_t* idm,
                       std::uint8_t* pmm) {
-    ReaderContext* context = CommandContext();
-    if (context == nullptr) return TW_ERR_NOT_OPEN;
+    ExportClaim context;
+    if (!context) return context.Refusal();
     if (idm == nullptr || pmm == nullptr) return TW_ERR_PARAM;
     std::size_t length = 0;
     const std::int32_t status = PollCard(*context, systemCode, 0, 0, options, &length);
@@ -84,8 +84,8 @@ TAGWIRE_EXPORT std::int32_t TwWaitFindCard(std::uint16_t systemCode, std::uint8_
 
 TAGWIRE_EXPORT std::int32_t TwGetSystemCode(std::uint16_t* systemCode, std::uint8_t idm[8],
                                             std::uint8_t pmm[8]) {
-    ReaderContext* context = CommandContext();
-    if (context == nullptr) return TW_ERR_NOT_OPEN;
+    ExportClaim context;
+    if (!context) return context.Refusal();
     if (systemCode == nullptr || idm == nullptr || pmm == nullptr) return TW_ERR_PARAM;
     std::size_t length = 0;
     const std::int32_t status = PollCard(*context, kAnySystem, kRequestSystemCode, 0, 0, &length);

@@ -18,9 +18,8 @@ constexpr int kKeyIdSlots = 4;  // the list record has five; the reader reports 
 bool CountInRange(std::int32_t count) { return count >= 0 && count <= kMaxListCount; }
 
 // The checks of the registration exports, in their order: open, busy, parameters, authenticated.
-std::int32_t BeginRegistration(ReaderContext*& context, bool parametersGood) {
-    context = OpenReaderContext();
-    if (context == nullptr) return TW_ERR_NOT_OPEN;
+std::int32_t BeginRegistration(ExportClaim& context, bool parametersGood) {
+    if (!context) return context.Refusal();
     if (CheckBusy(*context) != TW_OK) return TW_ERR_BUSY;
     if (!parametersGood) return TW_ERR_PARAM;
     if (!context->Authenticated.load()) return TW_ERR_NOT_AUTHENTICATED;
@@ -45,7 +44,7 @@ std::int32_t SetCardKeys(std::uint8_t kind, std::int32_t* keyId, const std::uint
                          const TwCardKeyList* list1, const TwCardKeyList* list2) {
     const bool good = keyId != nullptr && key != nullptr && list1 != nullptr &&
                       list2 != nullptr && CountInRange(list1->Count) && CountInRange(list2->Count);
-    ReaderContext* context = nullptr;
+    ExportClaim context;
     const std::int32_t status = BeginRegistration(context, good);
     if (status != TW_OK) return status;
 
@@ -71,7 +70,7 @@ std::int32_t SetServiceKeys(std::uint8_t kind, std::int32_t* keyId,
                             const TwServiceKeyRecord* record) {
     const bool good = keyId != nullptr && record != nullptr && CountInRange(record->Count1) &&
                       CountInRange(record->Count2);
-    ReaderContext* context = nullptr;
+    ExportClaim context;
     const std::int32_t status = BeginRegistration(context, good);
     if (status != TW_OK) return status;
 
@@ -139,8 +138,8 @@ int32_t TwSetServiceKeyTmp(int32_t* keyId, const TwServiceKeyRecord* record) {
 }
 
 int32_t TwGetCardKeyID(TwCardKeyIdList* list) {
-    ReaderContext* context = OpenReaderContext();
-    if (context == nullptr) return TW_ERR_NOT_OPEN;
+    ExportClaim context;
+    if (!context) return context.Refusal();
     if (CheckBusy(*context) != TW_OK) return TW_ERR_BUSY;
     if (list == nullptr) return TW_ERR_PARAM;
 
@@ -174,8 +173,8 @@ int32_t TwGetCardKeyID(TwCardKeyIdList* list) {
 }
 
 int32_t TwClearCardKeyID(void) {
-    ReaderContext* context = OpenReaderContext();
-    if (context == nullptr) return TW_ERR_NOT_OPEN;
+    ExportClaim context;
+    if (!context) return context.Refusal();
     const std::uint8_t request[] = {2, kClearKeyIds};
     std::int32_t status = GuardedRequest(*context, request, sizeof request);
     if (status == TW_OK) status = CheckResponse(TwCommandBuffer, kClearKeyIds + 1, 2);
@@ -184,8 +183,8 @@ int32_t TwClearCardKeyID(void) {
 }
 
 int32_t TwChangeKey(const uint8_t key1[8], const uint8_t key2[8], const uint8_t key3[8]) {
-    ReaderContext* context = OpenReaderContext();
-    if (context == nullptr) return TW_ERR_NOT_OPEN;
+    ExportClaim context;
+    if (!context) return context.Refusal();
     if (key1 == nullptr || key2 == nullptr || key3 == nullptr) return TW_ERR_PARAM;
     std::uint8_t request[26] = {26, kChangeKeys};
     std::memcpy(request + 2, key1, 8);
@@ -198,8 +197,8 @@ int32_t TwChangeKey(const uint8_t key1[8], const uint8_t key2[8], const uint8_t 
 }
 
 int32_t TwChangeID(const uint8_t first[8], const uint8_t second[8]) {
-    ReaderContext* context = OpenReaderContext();
-    if (context == nullptr) return TW_ERR_NOT_OPEN;
+    ExportClaim context;
+    if (!context) return context.Refusal();
     if (CheckBusy(*context) != TW_OK) return TW_ERR_BUSY;
     if (first == nullptr || second == nullptr) return TW_ERR_PARAM;
     std::uint8_t* buffer = TwCommandBuffer;

@@ -56,8 +56,11 @@ std::int32_t GuardedTransceive(ReaderContext& context, std::uint8_t* reply,
 // Cancels the exchange in progress (or the next one to wait): always TW_OK.
 std::int32_t CancelExchange(ReaderContext& context);
 
-// Whether a wait (WaitResponse or PumpDelay) is running on the calling thread's stack.
-bool WaitInProgress();
+// Completes, on the thread that holds the library, a cancel that another thread asked for
+// (RemoteCancel): the ACK goes out, and the reply to the cancelled command, when it comes within
+// 100 ms, is settled with the sealed channel and dropped, so that the next command cannot take
+// it for its own.
+void CompleteRemoteCancel(ReaderContext& context);
 
 // 16-bit byte orders of the command fields.
 inline void PutU16Le(std::uint16_t value, std::uint8_t* out) {

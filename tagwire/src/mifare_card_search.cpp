@@ -38,8 +38,8 @@ std::int32_t SizeClass(std::uint8_t uidLength) {
 extern "C" {
 
 TAGWIRE_EXPORT std::int32_t MifFindCard(TwMifCard* card, std::int32_t wait) {
-    ReaderContext* context = CommandContext();
-    if (context == nullptr) return TW_ERR_NOT_OPEN;
+    ExportClaim context;
+    if (!context) return context.Refusal();
     if (CheckBusy(*context) != TW_OK) return TW_ERR_BUSY;
     if (card == nullptr) return TW_ERR_PARAM;
 

@@ -45,8 +45,8 @@ std::int32_t Exchange(ReaderContext& context, int minimum, StatusForm form) {
 
 // A command of one block number (and an optional four-byte value) with a two-byte status.
 std::int32_t BlockValueCommand(std::uint8_t code, std::uint8_t block, const std::int32_t* value) {
-    ReaderContext* context = CommandContext();
-    if (context == nullptr) return TW_ERR_NOT_OPEN;
+    ExportClaim context;
+    if (!context) return context.Refusal();
     std::uint8_t* buffer = TwCommandBuffer;
     buffer[0] = value ? 7 : 3;
     buffer[1] = code;
@@ -65,8 +65,8 @@ extern "C" {
 
 TAGWIRE_EXPORT std::int32_t MifCardAuthentication(std::uint8_t keyType, std::uint8_t keyNumber,
                                                   std::uint8_t block) {
-    ReaderContext* context = CommandContext();
-    if (context == nullptr) return TW_ERR_NOT_OPEN;
+    ExportClaim context;
+    if (!context) return context.Refusal();
     std::uint8_t* buffer = TwCommandBuffer;
     buffer[0] = 5;
     buffer[1] = 0xC2;
@@ -77,16 +77,16 @@ TAGWIRE_EXPORT std::int32_t MifCardAuthentication(std::uint8_t keyType, std::uin
 }
 
 TAGWIRE_EXPORT std::int32_t MifHalt(void) {
-    ReaderContext* context = CommandContext();
-    if (context == nullptr) return TW_ERR_NOT_OPEN;
+    ExportClaim context;
+    if (!context) return context.Refusal();
     TwCommandBuffer[0] = 2;
     TwCommandBuffer[1] = 0xC4;
     return Exchange(*context, 3, StatusForm::OneByte);
 }
 
 TAGWIRE_EXPORT std::int32_t MifRead(std::uint8_t block, std::uint8_t data[16]) {
-    ReaderContext* context = CommandContext();
-    if (context == nullptr) return TW_ERR_NOT_OPEN;
+    ExportClaim context;
+    if (!context) return context.Refusal();
     if (data == nullptr) return TW_ERR_PARAM;
     TwCommandBuffer[0] = 3;
     TwCommandBuffer[1] = 0xC6;
@@ -100,8 +100,8 @@ TAGWIRE_EXPORT std::int32_t MifRead(std::uint8_t block, std::uint8_t data[16]) {
 }
 
 TAGWIRE_EXPORT std::int32_t MifWrite(std::uint8_t block, const std::uint8_t data[16]) {
-    ReaderContext* context = CommandContext();
-    if (context == nullptr) return TW_ERR_NOT_OPEN;
+    ExportClaim context;
+    if (!context) return context.Refusal();
     if (data == nullptr) return TW_ERR_PARAM;
     TwCommandBuffer[0] = 19;
     TwCommandBuffer[1] = 0xC8;
@@ -128,8 +128,8 @@ TAGWIRE_EXPORT std::int32_t MifTransfer(std::int32_t block) {
 
 TAGWIRE_EXPORT std::int32_t MifSetCardKey(std::uint8_t keyNumber, const std::uint8_t keyA[6],
                                           const std::uint8_t keyB[6]) {
-    ReaderContext* context = CommandContext();
-    if (context == nullptr) return TW_ERR_NOT_OPEN;
+    ExportClaim context;
+    if (!context) return context.Refusal();
     if (keyA == nullptr || keyB == nullptr) return TW_ERR_PARAM;
     TwCommandBuffer[0] = 15;
     TwCommandBuffer[1] = 0xD2;
@@ -140,8 +140,8 @@ TAGWIRE_EXPORT std::int32_t MifSetCardKey(std::uint8_t keyNumber, const std::uin
 }
 
 TAGWIRE_EXPORT std::int32_t MifRead2(std::uint8_t block, std::int32_t* length, std::uint8_t* data) {
-    ReaderContext* context = CommandContext();
-    if (context == nullptr) return TW_ERR_NOT_OPEN;
+    ExportClaim context;
+    if (!context) return context.Refusal();
     if (length == nullptr || data == nullptr) return TW_ERR_PARAM;
     if (*length < 0) return TW_ERR_TOO_MANY;
     const std::uint8_t requested = LowByte(*length);
@@ -161,8 +161,8 @@ TAGWIRE_EXPORT std::int32_t MifRead2(std::uint8_t block, std::int32_t* length, s
 
 TAGWIRE_EXPORT std::int32_t MifWrite2(std::uint8_t block, std::int32_t length,
                                       const std::uint8_t* data) {
-    ReaderContext* context = CommandContext();
-    if (context == nullptr) return TW_ERR_NOT_OPEN;
+    ExportClaim context;
+    if (!context) return context.Refusal();
     if (data == nullptr) return TW_ERR_PARAM;
     // The count is folded into 1..16: length 0 writes 16 bytes, length 17 one.
     const std::size_t n = ((static_cast<std::uint32_t>(length) - 1) & 15) + 1;

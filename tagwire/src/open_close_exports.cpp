@@ -1,6 +1,7 @@
 // The exports that open, enumerate, test and close the reader.
 #include <cstdint>
 
+#include "export_claim.h"
 #include "link_layer.h"
 #include "reader_context.h"
 #include "tagwire/tagwire.h"
@@ -18,7 +19,7 @@ std::uint64_t g_opens = 0;
 // failure delete it. `fromEnumeration` accepts the enumeration-only state.
 template <typename OpenFn>
 std::int32_t OpenReader(bool fromEnumeration, OpenFn open) {
-    CollectDiscardedContexts();
+    OpenCloseClaim claim;
     std::int32_t state = OpenState.load();
     if (state == kOpenOpen) {
         const std::uint64_t opens = g_opens;
@@ -52,16 +53,6 @@ std::int32_t OpenReader(bool fromEnumeration, OpenFn open) {
     return result;
 }
 
-// The context of the enumeration exports, created for enumeration only when there is none.
-ReaderContext* EnumerationContext() {
-    CollectDiscardedContexts();
-    if (OpenState.load() == kOpenNone) {
-        ContextPtr.store(new ReaderContext());
-        OpenState.store(kOpenEnumeration);
-    }
-    return ContextPtr.load();
-}
-
 }  // namespace
 
 extern "C" {
@@ -93,7 +84,8 @@ TAGWIRE_EXPORT std::int32_t TwUsbGetDevice(char* description, char* serialNumber
                                            std::int32_t index) {
     if (description == nullptr || serialNumber == nullptr) return TW_ERR_PARAM;
     try {
-        ReaderContext* context = EnumerationContext();
+        EnumerationClaim claim;
+        ReaderContext* context = claim.Context();
         return context ? context->GetUsbDeviceName(description, serialNumber, index)
                        : TW_ERR_FAILED;
     } catch (...) {
@@ -104,7 +96,8 @@ TAGWIRE_EXPORT std::int32_t TwUsbGetDevice(char* description, char* serialNumber
 TAGWIRE_EXPORT std::int32_t TwUsbGetDeviceList(std::int32_t* locations) {
     // A null list asks for the device count only, so that a caller can size its list first.
     try {
-        ReaderContext* context = EnumerationContext();
+        EnumerationClaim claim;
+        ReaderContext* context = claim.Context();
         return context ? context->GetUsbDeviceList(locations) : TW_ERR_FAILED;
     } catch (...) {
         return TW_ERR_FAILED;
@@ -113,7 +106,8 @@ TAGWIRE_EXPORT std::int32_t TwUsbGetDeviceList(std::int32_t* locations) {
 
 TAGWIRE_EXPORT std::int32_t TwUsbChkLine(std::int32_t line) {
     try {
-        ReaderContext* context = EnumerationContext();
+        EnumerationClaim claim;
+        ReaderContext* context = claim.Context();
         if (context == nullptr) return 0;
         return (line == 0 ? context->Usb->isDsr() : context->Usb->isCts()) ? 1 : 0;
     } catch (...) {
@@ -123,7 +117,7 @@ TAGWIRE_EXPORT std::int32_t TwUsbChkLine(std::int32_t line) {
 
 TAGWIRE_EXPORT std::int32_t TwClose(void) {
     try {
-        CollectDiscardedContexts();
+        OpenCloseClaim claim;
         const std::int32_t state = OpenState.load();
         if (state == kOpenNone) return TW_ERR_NOT_OPEN;
         if (state != kOpenOpen && state != kOpenEnumeration) return TW_ERR_OPEN_STATE;

@@ -35,14 +35,14 @@ std::size_t SentRecordLength(const std::uint8_t* record) {
 extern "C" {
 
 int32_t TwThruCommand(uint8_t* response, const uint8_t* command) {
-    ReaderContext* context = OpenReaderContext();
-    if (context == nullptr) return TW_ERR_NOT_OPEN;
+    ExportClaim context;
+    if (!context) return context.Refusal();
     return GuardedTransceive(*context, response, command, 1);
 }
 
 int32_t TwThruCommand2(int32_t timeout, uint8_t* response, const uint8_t* command, int32_t flag) {
-    ReaderContext* context = OpenReaderContext();
-    if (context == nullptr) return TW_ERR_NOT_OPEN;
+    ExportClaim context;
+    if (!context) return context.Refusal();
     const std::int32_t kept = context->Timeout;
     context->Timeout = timeout;
     const std::int32_t status =
@@ -51,15 +51,11 @@ int32_t TwThruCommand2(int32_t timeout, uint8_t* response, const uint8_t* comman
     return status;
 }
 
-int32_t TwCancel(void) {
-    ReaderContext* context = OpenReaderContext();
-    if (context == nullptr) return TW_ERR_NOT_OPEN;
-    return CancelExchange(*context);
-}
+int32_t TwCancel(void) { return CancelFromAnyThread(); }
 
 int32_t TwGetRecvData(uint8_t* rawOut, uint8_t* sentOut) {
-    ReaderContext* context = OpenReaderContext();
-    if (context == nullptr) return TW_ERR_NOT_OPEN;
+    ExportClaim context;
+    if (!context) return context.Refusal();
     if (rawOut == nullptr || sentOut == nullptr) return TW_ERR_PARAM;
 
     // A chunk of 300 bytes may fill the log whole; the record holds 299 of them.
@@ -79,7 +75,7 @@ int32_t TwGetParameter(int32_t, int32_t, int32_t) { return TW_ERR_FAILED; }
 int32_t TwSetParameter(int32_t, int32_t, int32_t) { return TW_ERR_FAILED; }
 
 int32_t TwDebugWrite(int32_t) {
-    return OpenReaderContext() == nullptr ? TW_ERR_NOT_OPEN : TW_OK;
+    return OpenState.load() == kOpenOpen ? TW_OK : TW_ERR_NOT_OPEN;
 }
 
 }  // extern "C"

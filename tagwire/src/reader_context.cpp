@@ -2,7 +2,6 @@
 #include "reader_context.h"
 
 #include <memory>
-#include <vector>
 
 #include "comline/comm_dll.h"
 #include "link_layer.h"
@@ -32,24 +31,4 @@ ReaderContext::~ReaderContext() {
     delete Usb;
     delete Com;
     delete Des;
-}
-
-namespace {
-// Contexts discarded while a wait runs further out on the stack (exports' thread only).
-std::vector<ReaderContext*> g_discarded;
-}  // namespace
-
-void DiscardContext(ReaderContext* context) {
-    if (context == nullptr) return;
-    if (WaitInProgress()) {
-        g_discarded.push_back(context);
-        return;
-    }
-    delete context;
-}
-
-void CollectDiscardedContexts() {
-    if (WaitInProgress()) return;
-    for (ReaderContext* context : g_discarded) delete context;
-    g_discarded.clear();
 }

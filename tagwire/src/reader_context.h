@@ -93,10 +93,22 @@ struct ReaderContext {
     std::mutex RxLock;
     // A frame (or NACK) has ended whole behind a frame begun earlier that has not ended yet.
     std::atomic<bool> RxWaiting{false};
+    // Tick counts at which the receiver last set AckReceived and last ended a frame or NACK:
+    // a waiter that looks only after its deadline (a message handler ran long) still takes
+    // what came in time.
+    std::atomic<std::uint32_t> AckAt{0};
+    std::atomic<std::uint32_t> RxEndedAt{0};
     // Chunks fed so far: a waiter sees from it how long the line has been silent.
     std::atomic<std::uint32_t> RxChunks{0};
     // Wakes a waiting thread when bytes were fed.
     WaitSignal RxSignal;
+    // Set with WaitState 2 by a cancel from another thread than the one that holds the library:
+    // the holder completes that cancel inside its wait (CompleteRemoteCancel).
+    std::atomic<bool> RemoteCancel{false};
+    // Claims that keep the context alive, and whether it is to be deleted when they have ended
+    // (export_claim.cpp, under its lock).
+    int Pins = 0;
+    bool Discarded = false;
 
     // Transport binding (transport_binding.cpp).
     std::int32_t OpenTransport(std::int32_t port, std::int32_t baud);
@@ -120,9 +132,3 @@ enum : std::int32_t {
 };
 extern std::atomic<std::int32_t> OpenState;
 extern std::atomic<ReaderContext*> ContextPtr;
-
-// Deletes a context that is no longer ContextPtr. While a wait runs (on this thread, further
-// out in the call stack) the context may still be in use there: it is kept until no wait runs.
-void DiscardContext(ReaderContext* context);
-// Deletes the contexts kept by DiscardContext once no wait runs; called by the open exports.
-void CollectDiscardedContexts();

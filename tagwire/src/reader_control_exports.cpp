@@ -29,21 +29,21 @@ bool RetriedInPlain(std::int32_t status) {
 extern "C" {
 
 int32_t TwFChipInit(void) {
-    ReaderContext* context = OpenReaderContext();
-    if (context == nullptr) return TW_ERR_NOT_OPEN;
+    ExportClaim context;
+    if (!context) return context.Refusal();
     return Control(*context, kChipInitRequest, 0x63, 2);
 }
 
 int32_t TwTurnOff(void) {
-    ReaderContext* context = OpenReaderContext();
-    if (context == nullptr) return TW_ERR_NOT_OPEN;
+    ExportClaim context;
+    if (!context) return context.Refusal();
     const std::uint8_t request[] = {2, 0x54};
     return Control(*context, request, 0x55, 2);
 }
 
 int32_t TwChangeBaudRate(int32_t code) {
-    ReaderContext* context = OpenReaderContext();
-    if (context == nullptr) return TW_ERR_NOT_OPEN;
+    ExportClaim context;
+    if (!context) return context.Refusal();
     if (code < 0 || code > kMaxBaudCode) return TW_ERR_PARAM;
     const std::uint8_t request[] = {3, 0x68, static_cast<std::uint8_t>(code)};
     const std::int32_t status = Control(*context, request, 0x69, 2);
@@ -52,16 +52,16 @@ int32_t TwChangeBaudRate(int32_t code) {
 }
 
 int32_t TwSetOutput(uint8_t port, int32_t value) {
-    ReaderContext* context = OpenReaderContext();
-    if (context == nullptr) return TW_ERR_NOT_OPEN;
+    ExportClaim context;
+    if (!context) return context.Refusal();
     const std::uint8_t request[] = {4, 0x6A, port, static_cast<std::uint8_t>(value & 0xFF)};
     const std::int32_t status = Control(*context, request, 0x6B, 3);
     return status == TW_OK ? ReaderStatus(TwCommandBuffer[2]) : status;
 }
 
 int32_t TwGetSwitch(uint8_t* out) {
-    ReaderContext* context = OpenReaderContext();
-    if (context == nullptr) return TW_ERR_NOT_OPEN;
+    ExportClaim context;
+    if (!context) return context.Refusal();
     if (out == nullptr) return TW_ERR_PARAM;
     const std::uint8_t request[] = {2, 0x6C};
     const std::int32_t status = Control(*context, request, 0x6D, 3);
@@ -70,8 +70,8 @@ int32_t TwGetSwitch(uint8_t* out) {
 }
 
 int32_t TwGetVersion(char* out) {
-    ReaderContext* context = OpenReaderContext();
-    if (context == nullptr) return TW_ERR_NOT_OPEN;
+    ExportClaim context;
+    if (!context) return context.Refusal();
     if (out == nullptr) return TW_ERR_PARAM;
     const std::uint8_t request[] = {2, 0xFE};
     const std::int32_t status = Control(*context, request, 0xFF, 3);
@@ -84,8 +84,8 @@ int32_t TwGetVersion(char* out) {
 }
 
 int32_t TwAttention(uint8_t out[8]) {
-    ReaderContext* context = OpenReaderContext();
-    if (context == nullptr) return TW_ERR_NOT_OPEN;
+    ExportClaim context;
+    if (!context) return context.Refusal();
     if (out == nullptr) return TW_ERR_PARAM;
     const std::uint8_t request[] = {2, 0x7A};  // its own buffer; the reply lands in the shared one
     std::uint8_t* buffer = TwCommandBuffer;

@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "link_layer.h"
+#include "platform/clock.h"
 
 namespace {
 
@@ -178,9 +179,13 @@ std::int32_t Step(ReaderContext& context, std::uint8_t byte) {
         if (Terminal(state)) return state;
         bool ack = false;
         const std::int32_t next = Take(context, byte, ack);
+        if (Terminal(next)) context.RxEndedAt.store(platform::TickCount(), std::memory_order_relaxed);
         if (Store(context, state, next)) {
             context.RxPublished = next;
-            if (ack) context.AckReceived.store(1, std::memory_order_release);
+            if (ack) {
+                context.AckAt.store(platform::TickCount(), std::memory_order_relaxed);
+                context.AckReceived.store(1, std::memory_order_release);
+            }
             return next;
         }
         // Re-armed meanwhile: `state` now holds what the waiter set.
@@ -212,6 +217,7 @@ bool TakeWaitingFrame(ReaderContext& context) {
         const RxCandidate& frame = context.RxCandidates[k];
         if (!Terminal(frame.State)) continue;
         const std::int32_t next = Publish(context, frame);
+        context.RxEndedAt.store(platform::TickCount(), std::memory_order_relaxed);
         if (!Store(context, state, next)) return false;
         context.RxPublished = next;
         return true;

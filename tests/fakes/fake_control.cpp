@@ -15,6 +15,7 @@ void FakeFtdiReset(void) {
     State& state = Global();
     Lock lock(state.mutex);
     WaitForPeers(state, lock);
+    WaitForSignals(state, lock);
     state.devices.clear();
     state.handles.clear();
     state.lastCreateError = d2xx::FT_OK;
@@ -53,8 +54,9 @@ void FakeFtdiRemoveDevice(int id) {
     device->peerContext = nullptr;
     // The lines of a device that is gone fall: a host waiting for line events hears of it.
     device->modemStatus = 0;
-    SignalEvent(*device, d2xx::FT_EVENT_MODEM_STATUS);
+    const EventSignal signal = TakeSignal(state, *device, d2xx::FT_EVENT_MODEM_STATUS);
     state.changed.notify_all();
+    SetEvent(state, lock, signal);
 }
 
 void FakeFtdiSetPeer(int id, FakeFtdiPeerFn peer, void* context) {
@@ -76,8 +78,26 @@ void FakeFtdiPushReceive(int id, const uint8_t* data, size_t count) {
     if (!device || !device->present || !data || count == 0) return;
     device->receive.insert(device->receive.end(), data, data + count);
     device->pendingEvents |= d2xx::EV_RXCHAR;
-    SignalEvent(*device, d2xx::FT_EVENT_RXCHAR);
+    const EventSignal signal = TakeSignal(state, *device, d2xx::FT_EVENT_RXCHAR);
     state.changed.notify_all();
+    SetEvent(state, lock, signal);
+}
+
+void FakeFtdiPushAfterEmptyLook(int id, const uint8_t* data, size_t count, unsigned skip) {
+    State& state = Global();
+    Lock lock(state.mutex);
+    Device* device = FindDevice(state, id);
+    if (!device || !data || count == 0) return;
+    device->lookPush.assign(data, data + count);
+    device->lookPushSkip = skip;
+    device->lookPushArmed = true;
+}
+
+uint64_t FakeFtdiLastLookPushNs(int id) {
+    State& state = Global();
+    Lock lock(state.mutex);
+    const Device* device = FindDevice(state, id);
+    return device && !device->lookPushArmed ? device->lookPushNs : 0;
 }
 
 void FakeFtdiSetModemStatus(int id, uint32_t status) {
@@ -86,7 +106,9 @@ void FakeFtdiSetModemStatus(int id, uint32_t status) {
     Device* device = FindDevice(state, id);
     if (!device || device->modemStatus == status) return;
     device->modemStatus = status;
-    if (device->present) SignalEvent(*device, d2xx::FT_EVENT_MODEM_STATUS);
+    if (!device->present) return;
+    const EventSignal signal = TakeSignal(state, *device, d2xx::FT_EVENT_MODEM_STATUS);
+    SetEvent(state, lock, signal);
 }
 
 uint64_t FakeFtdiEventSignals(int id) {

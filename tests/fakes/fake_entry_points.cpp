@@ -205,6 +205,11 @@ BOOL FT_W32_CloseHandle(FT_HANDLE handle) {
         open->lastError = injected;
         return Finish(state, call, 0);
     }
+    // No setting of the event is left to come once the handle is closed.
+    const int id = open->device;
+    WaitForSignals(state, lock, id);
+    open = FindHandle(state, handle);
+    if (!open) return Finish(state, call, 0);
     // Closing works on an unplugged device too: it releases the handle, and the event it
     // registered is not set any more.
     if (Device* device = FindDevice(state, open->device)) {
@@ -315,14 +320,32 @@ BOOL FT_W32_ClearCommError(FT_HANDLE handle, DWORD* errors, FTCOMSTAT* status) {
     Target target = Check(state, handle, call);
     if (target.status != FT_OK) return Finish(state, call, 0);
     if (errors) *errors = 0;
-    const auto queued = static_cast<DWORD>(target.device->receive.size());
+    Device& device = *target.device;
+    const auto queued = static_cast<DWORD>(device.receive.size());
     if (status) {
         *status = FTCOMSTAT{};
         status->cbInQue = queued;
         status->cbOutQue = 0;
     }
     call.value = queued;
-    return Finish(state, call, 1);
+    Finish(state, call, 1);
+    if (queued == 0 && device.lookPushArmed && device.present) {
+        if (device.lookPushSkip > 0) {
+            --device.lookPushSkip;
+        } else {
+            // Bytes that arrive the moment after this look: the host has not seen them.
+            device.lookPushArmed = false;
+            device.receive.insert(device.receive.end(), device.lookPush.begin(), device.lookPush.end());
+            device.pendingEvents |= EV_RXCHAR;
+            device.lookPushNs = static_cast<std::uint64_t>(
+                std::chrono::duration_cast<std::chrono::nanoseconds>(
+                    std::chrono::steady_clock::now().time_since_epoch()).count());
+            const EventSignal signal = TakeSignal(state, device, FT_EVENT_RXCHAR);
+            state.changed.notify_all();
+            SetEventAfterLook(state, lock, signal);
+        }
+    }
+    return 1;
 }
 
 DWORD FT_W32_GetLastError(FT_HANDLE handle) {
@@ -523,7 +546,12 @@ FT_STATUS FT_SetEventNotification(FT_HANDLE handle, DWORD eventMask, void* event
     Target target = Check(state, handle, call);
     if (target.status == FT_OK && eventMask != 0 && !event) target.status = FT_INVALID_PARAMETER;
     if (target.status == FT_OK) {
-        // A mask of 0 stops the notification.
+        // A mask of 0 stops the notification: no setting of the old event is left to come.
+        const int id = target.handle->device;
+        WaitForSignals(state, lock, id);
+        target = Check(state, handle, call);
+    }
+    if (target.status == FT_OK) {
         target.device->notifyMask = eventMask;
         target.device->notifyEvent = eventMask != 0 ? static_cast<EVENT_HANDLE*>(event) : nullptr;
     }

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <thread>
 
 namespace fake_ftdi {
 
@@ -36,16 +37,73 @@ Device* FindDevice(State& state, int id) {
     return &state.devices[static_cast<std::size_t>(id)];
 }
 
-void SignalEvent(Device& device, d2xx::DWORD condition) {
-    d2xx::EVENT_HANDLE* event = device.notifyEvent;
-    if (!event || (device.notifyMask & condition) == 0) return;
-    // Through the event's mutex, so that a host between its look at the flag and its wait is
-    // waiting when the signal comes; the signal itself follows the unlock, so that the woken
-    // thread does not run into the mutex still held.
-    pthread_mutex_lock(&event->eMutex);
-    pthread_mutex_unlock(&event->eMutex);
-    pthread_cond_signal(&event->eCondVar);
+EventSignal TakeSignal(State& state, Device& device, d2xx::DWORD condition) {
+    EventSignal signal;
+    if (!device.notifyEvent || (device.notifyMask & condition) == 0) return signal;
+    signal.event = device.notifyEvent;
+    signal.device = static_cast<int>(&device - state.devices.data());
+    signal.generation = state.generation;
+    ++device.signalsInFlight;
     ++device.eventSignals;
+    return signal;
+}
+
+namespace {
+
+void Set(d2xx::EVENT_HANDLE* event) {
+    pthread_cond_signal(&event->eCondVar);
+    pthread_mutex_unlock(&event->eMutex);
+}
+
+void Made(State& state, const EventSignal& signal) {
+    if (Device* device = FindDevice(state, signal.device);
+        device && state.generation == signal.generation) {
+        --device->signalsInFlight;
+    }
+    state.changed.notify_all();
+}
+
+}  // namespace
+
+void SetEvent(State& state, std::unique_lock<std::mutex>& lock, const EventSignal& signal) {
+    if (!signal.event) return;
+    lock.unlock();
+    pthread_mutex_lock(&signal.event->eMutex);
+    Set(signal.event);
+    lock.lock();
+    Made(state, signal);
+}
+
+void SetEventAfterLook(State& state, std::unique_lock<std::mutex>& lock, const EventSignal& signal) {
+    if (!signal.event) return;
+    lock.unlock();
+    if (pthread_mutex_trylock(&signal.event->eMutex) == 0) {
+        Set(signal.event);
+        lock.lock();
+        Made(state, signal);
+        return;
+    }
+    // The looking thread holds the event's mutex: as the library's own thread would, wait for
+    // it (the host releases it when it waits) on a thread of its own.
+    std::thread([signal] {
+        pthread_mutex_lock(&signal.event->eMutex);
+        Set(signal.event);
+        State& global = Global();
+        std::lock_guard<std::mutex> relock(global.mutex);
+        Made(global, signal);
+    }).detach();
+    lock.lock();
+}
+
+void WaitForSignals(State& state, std::unique_lock<std::mutex>& lock, int id) {
+    state.changed.wait(lock, [&] {
+        for (std::size_t i = 0; i < state.devices.size(); ++i) {
+            if ((id < 0 || static_cast<std::size_t>(id) == i) && state.devices[i].signalsInFlight > 0) {
+                return false;
+            }
+        }
+        return true;
+    });
 }
 
 int& PeerDepth() {

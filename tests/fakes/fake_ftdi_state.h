@@ -34,6 +34,12 @@ struct Device {
     d2xx::EVENT_HANDLE* notifyEvent = nullptr;
     d2xx::DWORD notifyMask = 0;
     std::uint64_t eventSignals = 0;  // times the event was set
+    int signalsInFlight = 0;         // signals taken under the lock and not yet set
+    // Bytes to append just after a look at the empty queue (FakeFtdiPushAfterEmptyLook).
+    std::vector<std::uint8_t> lookPush;
+    bool lookPushArmed = false;
+    unsigned lookPushSkip = 0;       // empty looks to let pass first
+    std::uint64_t lookPushNs = 0;    // steady-clock time of the last such push
     FakeFtdiPeerFn peer = nullptr;
     void* peerContext = nullptr;
     int peerCallsInFlight = 0;
@@ -70,10 +76,26 @@ Handle* FindHandle(State& state, d2xx::FT_HANDLE handle);
 // A device by id, or null. Lock held.
 Device* FindDevice(State& state, int id);
 
-// Sets the device's notification event when `condition` (FT_EVENT_*) is in its mask, as the
-// library does: through the event's mutex, whether or not anybody waits. Lock held, so that
-// the event is never set after the handle that registered it was closed.
-void SignalEvent(Device& device, d2xx::DWORD condition);
+// A setting of a device's notification event, taken under the lock and made after it.
+struct EventSignal {
+    d2xx::EVENT_HANDLE* event = nullptr;  // null: nothing to set
+    int device = -1;
+    std::uint64_t generation = 0;
+};
+
+// Takes a setting of the device's notification event when `condition` (FT_EVENT_*) is in its
+// mask, whether or not anybody waits. Lock held; the setting counts as in flight until made,
+// and the handle that registered the event is not closed meanwhile (WaitForSignals).
+EventSignal TakeSignal(State& state, Device& device, d2xx::DWORD condition);
+// Sets the event as the library does (its mutex, then the condition variable), with the lock
+// released meanwhile: the host may look at the queue holding the event's mutex, so taking
+// that mutex under the lock could deadlock. `lock` is held again on return.
+void SetEvent(State& state, std::unique_lock<std::mutex>& lock, const EventSignal& signal);
+// The same from inside a look of the host, whose thread may hold the event's mutex: when it
+// does, the event is set from another thread as soon as the host waits.
+void SetEventAfterLook(State& state, std::unique_lock<std::mutex>& lock, const EventSignal& signal);
+// Waits until no setting of the device's event (any device's when id < 0) is in flight. Lock held.
+void WaitForSignals(State& state, std::unique_lock<std::mutex>& lock, int id = -1);
 
 // Depth of peer calls on this thread: a control call made from inside a peer must not wait
 // for peer calls to end.

@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "comline/comm_dll.h"
+#include "export_claim.h"
 #include "link_test_support.h"
 #include "pty_port.h"
 #include "tagwire/tagwire.h"
@@ -32,7 +33,6 @@ protected:
     void TearDown() override {
         platform::SetMessagePump(nullptr);
         if (OpenState.load() != kOpenNone) TwClose();
-        CollectDiscardedContexts();
         ASSERT_EQ(OpenState.load(), kOpenNone);
     }
 
@@ -220,17 +220,20 @@ TEST_F(OpenClose, TwOpenCom3Carries8N1FramesBothWays) {
 
 TEST_F(OpenClose, ACloseFromAMessageHandlerEndsTheWaitWithoutPullingTheContextAway) {
     ASSERT_EQ(TwOpen(3, 19200), TW_OK);
-    ReaderContext& context = *ContextPtr.load();
     std::int32_t closed = 1;
     ScriptedPump pump([&] {
         if (closed == 1) closed = TwClose();
     });
-    TwCommandBuffer[0] = 2;
-    TwCommandBuffer[1] = 0x74;
-    EXPECT_EQ(GuardedTransceive(context, TwCommandBuffer, TwCommandBuffer, 2), TW_ERR_CANCELLED);
-    EXPECT_EQ(closed, TW_OK);
-    EXPECT_EQ(OpenState.load(), kOpenNone);
-    EXPECT_EQ(context.WaitState.load(), kWaitIdle);  // still there until the next open export
+    {
+        ExportClaim context;  // as every command export holds it
+        ASSERT_TRUE(context);
+        TwCommandBuffer[0] = 2;
+        TwCommandBuffer[1] = 0x74;
+        EXPECT_EQ(GuardedTransceive(*context, TwCommandBuffer, TwCommandBuffer, 2), TW_ERR_CANCELLED);
+        EXPECT_EQ(closed, TW_OK);
+        EXPECT_EQ(OpenState.load(), kOpenNone);
+        EXPECT_EQ(context->WaitState.load(), kWaitIdle);  // still there until the claim ends
+    }
 }
 
 TEST_F(OpenClose, ACloseDuringTheReopenPauseIsFollowedByAFreshOpen) {

@@ -82,6 +82,50 @@ TEST(WaitResponse, TimeOutArithmetic) {
     }
 }
 
+TEST(WaitResponse, WhatCameInTimeCountsAfterAHandlerRanPastTheDeadline) {
+    // The first pump is a message handler (a modal box, say) that runs until `handlerEnd`,
+    // while the reader's bytes keep arriving at their times; later pumps move 1 ms each.
+    struct Case {
+        const char* name;
+        std::vector<Event> events;
+        std::uint32_t handlerEnd;
+        std::int32_t status;
+        std::uint32_t elapsed;
+    };
+    const Case cases[] = {
+        {"ACK and reply in time", {{100, kAck}, {1400, kReply}}, 3000, TW_OK, 3000},
+        {"reply without ACK in time", {{300, kReply}}, 800, TW_OK, 800},
+        {"NACK in time", {{200, kNack}}, 900, TW_ERR_NACK, 900},
+        {"ACK in time, the reply still to come", {{100, kAck}, {1200, kReply}}, 1000, TW_OK, 1200},
+        {"ACK in time, no reply", {{100, kAck}}, 1000, TW_ERR_TIMEOUT, 1500},
+        {"ACK late", {{600, kAck}, {700, kReply}}, 1000, TW_ERR_TIMEOUT, 1000},
+        {"reply late", {{100, kAck}, {1600, kReply}}, 2000, TW_ERR_TIMEOUT, 2000},
+    };
+    for (const Case& c : cases) {
+        ReaderContext context;
+        const std::uint32_t start = 5000;
+        FakeClock clock(start);
+        std::size_t next = 0;
+        auto moveAndFeed = [&] {
+            FakeClock::Advance(1);
+            const std::uint32_t elapsed = FakeClock::Now() - start;
+            while (next < c.events.size() && c.events[next].at <= elapsed) Feed(context, c.events[next++].bytes);
+        };
+        int pumps = 0;
+        ScriptedPump pump([&] {
+            if (pumps++ == 0) {
+                while (FakeClock::Now() - start < c.handlerEnd) moveAndFeed();
+            } else {
+                moveAndFeed();
+            }
+            context.RxSignal.Notify();
+        });
+        EXPECT_EQ(WaitResponse(context, 2000), c.status) << c.name;
+        EXPECT_EQ(FakeClock::Now() - start, c.elapsed) << c.name;
+        EXPECT_EQ(context.RxState.load(), kRxIdle) << c.name;
+    }
+}
+
 TEST(WaitResponse, WithoutEndItEndsOnlyByReplyNackOrCancel) {
     constexpr std::uint32_t kQuarterWrap = 0x40000000u;  // ten pumps: 2.5 wraps of the clock
     struct Case {

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <thread>
@@ -27,6 +28,8 @@ using namespace std::chrono_literals;
 
 // Well below what a wake-up missed by the event costs, well above what one made by it does.
 constexpr auto kPrompt = 5ms;
+// Half the thread's bounded wait (50 ms): what no byte may take to be seen.
+constexpr auto kHalfTheBoundedWait = 25ms;
 
 double Milliseconds(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
@@ -61,9 +64,9 @@ TEST_F(ReceiveEventTest, AnIdleLineIsLookedAtOnlyWhenTheBoundedWaitEnds) {
     ASSERT_TRUE(OpenAsleep(usb));
     FakeFtdiClearCalls();
     std::this_thread::sleep_for(500ms);
-    // A pass asks for the queue twice (in DoCommReceive, whose second answer the thread also
-    // goes by before it sleeps); polling every millisecond made some 500 passes here.
-    const std::size_t passes = CountNamed(ReceiveThreadCalls(), "FT_W32_ClearCommError") / 2;
+    // A pass asks for the queue three times (twice in DoCommReceive, once more before it
+    // sleeps); polling every millisecond made some 500 passes here.
+    const std::size_t passes = CountNamed(ReceiveThreadCalls(), "FT_W32_ClearCommError") / 3;
     EXPECT_LE(passes, 20u);
     EXPECT_EQ(usb.Close(), 0);
 }
@@ -132,6 +135,35 @@ TEST_F(ReceiveEventTest, BytesThatArriveWhileAPassRunsAreTakenWithoutWaiting) {
     Push(device_, "c");
     ASSERT_TRUE(Eventually([&] { return receiver.Text().size() == kChunks; })) << receiver.Text();
     EXPECT_LT(Milliseconds(Clock::now() - start), kChunks * Milliseconds(kPrompt));
+    EXPECT_EQ(usb.Close(), 0);
+}
+
+TEST_F(ReceiveEventTest, BytesThatArriveJustAfterTheLastLookAreTakenWithoutTheBoundedWait) {
+    // The worst moment: bytes arrive (and the driver sets the event) right after the thread has
+    // found the queue empty, before it waits. Rounds put them after the first, second and third
+    // such look after a wake-up, whichever of them the thread makes last before it sleeps.
+    UsbDll usb;
+    Receiver receiver;
+    ASSERT_TRUE(OpenAsleep(usb, &receiver));
+    std::string expected;
+    std::vector<double> delays;
+    const char* stress = std::getenv("TAPWEDGE_STRESS_ROUNDS");  // n times the rounds
+    const int rounds = 30 * (stress ? std::max(1, std::atoi(stress)) : 1);
+    for (int round = 0; round < rounds; ++round) {
+        const std::string late(1, static_cast<char>('A' + round % 26));
+        FakeFtdiPushAfterEmptyLook(device_, reinterpret_cast<const std::uint8_t*>(late.data()), 1,
+                                   static_cast<unsigned>(round % 3));
+        expected += "w" + late;
+        Push(device_, "w");  // wakes the thread, which then looks at the queue
+        ASSERT_TRUE(Eventually([&] { return receiver.Text() == expected; })) << receiver.Text();
+        const auto taken = Clock::now();
+        const std::uint64_t pushedNs = FakeFtdiLastLookPushNs(device_);
+        ASSERT_NE(pushedNs, 0u);
+        const auto pushed = Clock::time_point(std::chrono::nanoseconds(pushedNs));
+        delays.push_back(Milliseconds(taken - pushed));
+    }
+    // A missed signal costs the whole bounded wait; one that is seen, a fraction of a ms.
+    EXPECT_LT(*std::max_element(delays.begin(), delays.end()), Milliseconds(kHalfTheBoundedWait));
     EXPECT_EQ(usb.Close(), 0);
 }
 

@@ -231,5 +231,47 @@ TEST_F(ReceiveTest, AReopenedDeviceGetsAFreshThreadThatNeverOverlapsTheOldOne) {
     }
 }
 
+TEST_F(ReceiveTest, CloseOrDeviceOpenFromInsideOnReceiveRefusesAndTheLineGoesOn) {
+    // Both would wait for the receive thread, which is the calling thread: they refuse, throw
+    // nothing, and the device stays open with its thread delivering.
+    struct Case {
+        const char* name;
+        int (*call)(UsbDll& usb);
+    };
+    const Case cases[] = {
+        {"Close", [](UsbDll& usb) { return usb.Close(); }},
+        {"DeviceOpen", [](UsbDll& usb) { return usb.DeviceOpen("SN1", Line()); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::atomic<int> reported{0};
+        platform::SetExceptionHandler([&](void*, std::exception_ptr) { ++reported; });
+        UsbDll usb;
+        Receiver receiver;
+        std::atomic<int> result{1};
+        std::atomic<bool> threw{false};
+        receiver.afterRead = [&] {
+            if (receiver.calls.load() != 1) return;
+            try {
+                result = c.call(usb);
+            } catch (...) {
+                threw = true;
+            }
+        };
+        receiver.AttachTo(usb);
+        ASSERT_EQ(usb.DeviceOpen("SN1", Line()), 0);
+        Push(device_, "a");
+        ASSERT_TRUE(Eventually([&] { return result.load() != 1 || threw.load(); }));
+        EXPECT_EQ(result.load(), -1);
+        EXPECT_FALSE(threw.load());
+        Push(device_, "b");
+        EXPECT_TRUE(Eventually([&] { return receiver.Text() == "ab"; })) << receiver.Text();
+        EXPECT_EQ(reported.load(), 0);
+        EXPECT_EQ(FakeFtdiIsOpen(device_), 1);
+        EXPECT_EQ(usb.Close(), 0);
+        platform::SetExceptionHandler({});
+    }
+}
+
 }  // namespace
 }  // namespace usbline_test

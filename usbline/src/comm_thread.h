@@ -14,8 +14,11 @@ public:
     // What the thread learns of the device's receive queue between passes.
     class Queue {
     public:
-        // Bytes the pass that just ended left in the queue; 0 also when its query failed.
-        virtual std::uint32_t Waiting() = 0;
+        // Bytes the pass that just ended found in the queue (and offered to the callback);
+        // 0 also when its query failed.
+        virtual std::uint32_t Seen() = 0;
+        // Bytes in the queue now (asks the library); 0 also when the query fails.
+        virtual std::uint32_t Look() = 0;
         // Bytes read from it (UsbDll::Read) so far; only its changes matter.
         virtual std::uint64_t Taken() const = 0;
 
@@ -31,11 +34,13 @@ public:
 
     // Terminate, and end a wait in progress at once.
     void Stop();
+    // Whether the calling thread is the receive thread of `owner` (inside its callback).
+    static bool IsReceiveThreadOf(const UsbDll* owner);
 
     UsbDll* const OwnerDll;
 
-    // Longest sleep between two passes when the library signals: bytes whose signal was missed
-    // are taken after this at the latest.
+    // Longest sleep between two passes when the library signals: a line that stays silent is
+    // looked at again after this.
     static constexpr std::uint32_t kEventWaitMs = 50;
 
 protected:
@@ -46,5 +51,4 @@ private:
 
     usbline::LineEvent* const event_;
     Queue* const queue_;
-    std::uint32_t leftWaiting_ = 0;  // bytes the previous pass left in the queue
 };

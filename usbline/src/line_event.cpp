@@ -30,7 +30,7 @@ LineEvent::~LineEvent() {
     pthread_cond_destroy(&event_.eCondVar);
 }
 
-void LineEvent::Wait(std::uint32_t ms) {
+void LineEvent::WaitUnless(const std::function<bool()>& ready, std::uint32_t ms) {
     timespec deadline{};
     clock_gettime(CLOCK_MONOTONIC, &deadline);
     deadline.tv_sec += static_cast<time_t>(ms / 1000);
@@ -42,7 +42,9 @@ void LineEvent::Wait(std::uint32_t ms) {
     pthread_mutex_lock(&event_.eMutex);
     // One wait, not a loop on a predicate: the library's signal sets no flag, and a wake-up
     // that was not one only costs the caller an extra look at the queue.
-    if (event_.iVar == 0) pthread_cond_timedwait(&event_.eCondVar, &event_.eMutex, &deadline);
+    if (event_.iVar == 0 && !ready()) {
+        pthread_cond_timedwait(&event_.eCondVar, &event_.eMutex, &deadline);
+    }
     event_.iVar = 0;
     pthread_mutex_unlock(&event_.eMutex);
 }

@@ -44,8 +44,8 @@ struct UsbDll::Impl final : TCommThread::Queue {
     bool EventRegistered = false;  // the open device signals Event
     // Bytes handed out by Read (on the receive thread), for the thread's look at the queue.
     std::atomic<std::uint64_t> BytesTaken{0};
-    // What the last DoCommReceive found in the queue after its callback (receive thread only).
-    std::uint32_t LeftInQueue = 0;
+    // What the last DoCommReceive found in the queue before its callback (receive thread only).
+    std::uint32_t SeenInQueue = 0;
 
     bool Loaded() const { return Driver.Loaded(); }
     bool DeviceIsOpen() const { return DeviceHandle != nullptr; }
@@ -78,7 +78,13 @@ struct UsbDll::Impl final : TCommThread::Queue {
         return closed;
     }
 
-    std::uint32_t Waiting() override { return LeftInQueue; }
+    std::uint32_t Seen() override { return SeenInQueue; }
+    std::uint32_t Look() override {
+        if (!Loaded() || !DeviceIsOpen()) return 0;
+        DWORD errors = 0;
+        FTCOMSTAT status{};
+        return Api().ClearCommError(DeviceHandle, &errors, &status) ? status.cbInQue : 0;
+    }
     std::uint64_t Taken() const override { return BytesTaken.load(std::memory_order_relaxed); }
 };
 
@@ -145,6 +151,8 @@ int UsbDll::GetDeviceList(int* locations) {
 
 int UsbDll::DeviceOpen(const char* serialNumber, COMMPR line) {
     if (!impl_->Loaded()) return -1;
+    // It waits for the receive thread: from inside OnReceive that would never return.
+    if (TCommThread::IsReceiveThreadOf(this)) return -1;
     const EntryPoints& api = impl_->Api();
 
     if (impl_->DeviceIsOpen()) {
@@ -204,6 +212,8 @@ int UsbDll::SetDcb(COMMPR line) {
 
 int UsbDll::Close() {
     if (!impl_->Loaded()) return -1;
+    // It waits for the receive thread: from inside OnReceive that would never return.
+    if (TCommThread::IsReceiveThreadOf(this)) return -1;
     if (!impl_->DeviceIsOpen()) return 0;
     const EntryPoints& api = impl_->Api();
     impl_->StopReceiveThread();
@@ -255,19 +265,16 @@ int UsbDll::Write(const unsigned char* buffer, unsigned long length) {
 }
 
 void UsbDll::DoCommReceive() {
-    impl_->LeftInQueue = 0;
+    impl_->SeenInQueue = 0;
     if (!impl_->Loaded() || !impl_->DeviceIsOpen()) return;
     const EntryPoints& api = impl_->Api();
     try {
         DWORD errors = 0;
         FTCOMSTAT status{};
         if (!api.ClearCommError(impl_->DeviceHandle, &errors, &status)) return;
+        impl_->SeenInQueue = status.cbInQue;
         if (status.cbInQue > 0 && OnReceive.Assigned()) OnReceive(this, status.cbInQue);
-        // Its count is what the receive thread looks at before it sleeps.
-        FTCOMSTAT after{};
-        if (api.ClearCommError(impl_->DeviceHandle, &errors, &after)) {
-            impl_->LeftInQueue = after.cbInQue;
-        }
+        api.ClearCommError(impl_->DeviceHandle, &errors, &status);
     } catch (...) {
         throw 1;
     }

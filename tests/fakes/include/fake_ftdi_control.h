@@ -28,6 +28,15 @@ void FakeFtdiSetPeer(int id, FakeFtdiPeerFn peer, void* context);
 /* Appends bytes to the device's receive queue (what the host will read). */
 void FakeFtdiPushReceive(int id, const uint8_t* data, size_t count);
 
+/* Appends bytes to the device's receive queue the moment after the host looks at it and finds
+ * it empty (FT_W32_ClearCommError), after `skip` such looks have passed: the bytes the look did
+ * not see, and the setting of the event that comes while the host may not yet wait on it.
+ * One push per call; a new call replaces one not yet made. */
+void FakeFtdiPushAfterEmptyLook(int id, const uint8_t* data, size_t count, unsigned skip);
+/* When the last such push was made (std::chrono::steady_clock, in ns since its epoch); 0 while
+ * one is still to come. */
+uint64_t FakeFtdiLastLookPushNs(int id);
+
 /* ---- Devices ---------------------------------------------------------------------------- */
 
 /* Sets the modem status word the host reads (FT_W32_GetCommModemStatus): 0x10 CTS, 0x20 DSR,

@@ -23,11 +23,13 @@ public:
     int GetDeviceName(char* description, char* serialNumber, int index);
     // Writes the location ID of every connected device: the device count, -1 or a D2XX status.
     int GetDeviceList(int* locations);
-    // Opens the device with that serial number and starts its receive thread: 0 or -1.
+    // Opens the device with that serial number and starts its receive thread: 0 or -1 (also
+    // from inside OnReceive, where it would wait for its own thread).
     int DeviceOpen(const char* serialNumber, COMMPR line);
     // Applies the line parameters to the open device: 0 or -1.
     int SetDcb(COMMPR line);
-    // Stops the receive thread and closes the device; the object can be opened again.
+    // Stops the receive thread and closes the device; the object can be opened again. From
+    // inside OnReceive it would wait for its own thread: -1, and nothing changes.
     int Close();
     // Up to `length` waiting bytes; the count or -1. Called from inside OnReceive.
     int Read(unsigned char* buffer, unsigned long length);
