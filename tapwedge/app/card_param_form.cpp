@@ -22,6 +22,7 @@
 
 #include "app/card_param_pages.h"
 #include "app/form_building.h"
+#include "app/title_bar_only.h"
 #include "app/ui_hooks.h"
 #include "core/param_file_cipher.h"
 #include "core/param_file_list.h"
@@ -43,6 +44,8 @@ QString FromFileName(const std::string& name) { return QFile::decodeName(name.c_
 TPosParaForm::TPosParaForm(const std::string& cardFileName, const CardParamImage& image,
                            std::uint16_t flags, const std::string& folder, QWidget* parent)
     : QDialog(parent), CardDialogFlags(flags) {
+    // No minimise box: a minimised modal dialog would hide itself and keep polling paused.
+    ShowTitleBarOnly(this);
     setWindowTitle(QStringLiteral("Card"));
     BuildFrame();
     BindHandlers();

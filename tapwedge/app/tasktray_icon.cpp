@@ -1,12 +1,55 @@
 #include "app/tasktray_icon.h"
 
+#include <QAbstractNativeEventFilter>
+#include <QApplication>
 #include <QCursor>
+#include <QDialog>
 #include <QMenu>
 #include <QWidget>
 
+#include <xcb/xcb.h>
+
+#include "app/outside_tick.h"
+
 namespace tapwedge::app {
 
-TTasktrayIcon::TTasktrayIcon(QObject* owner) : QObject(owner) {
+// An XEmbed tray icon is a window of the program, which Qt blocks while a window is modal: the
+// click never reaches QSystemTrayIcon. Taken here, before Qt drops it. (A StatusNotifier icon
+// reports its clicks over D-Bus, which nothing blocks.)
+class TTasktrayIcon::BlockedClicks : public QAbstractNativeEventFilter {
+public:
+    explicit BlockedClicks(TTasktrayIcon& icon) : icon_(icon) {
+        QCoreApplication::instance()->installNativeEventFilter(this);
+    }
+    ~BlockedClicks() override {
+        if (QCoreApplication* application = QCoreApplication::instance()) {
+            application->removeNativeEventFilter(this);
+        }
+    }
+    BlockedClicks(const BlockedClicks&) = delete;
+    BlockedClicks& operator=(const BlockedClicks&) = delete;
+
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+        if (type != "xcb_generic_event_t") return false;
+        const auto* event = static_cast<const xcb_generic_event_t*>(message);
+        if ((event->response_type & 0x7F) != XCB_BUTTON_PRESS) return false;
+        // Not blocked: Qt reports the click itself.
+        if (QGuiApplication::modalWindow() == nullptr || QApplication::activePopupWidget() != nullptr) {
+            return false;
+        }
+        const auto* press = reinterpret_cast<const xcb_button_press_event_t*>(event);
+        if (!icon_.IsIconWindow(press->event)) return false;
+        if (press->detail == XCB_BUTTON_INDEX_1) icon_.ButtonUp(0);
+        if (press->detail == XCB_BUTTON_INDEX_3) icon_.ButtonUp(1);
+        return false;
+    }
+
+private:
+    TTasktrayIcon& icon_;
+};
+
+TTasktrayIcon::TTasktrayIcon(QObject* owner)
+    : QObject(owner), blockedClicks_(std::make_unique<BlockedClicks>(*this)) {
     connect(&tray_, &QSystemTrayIcon::activated, this, &TTasktrayIcon::OnActivated);
 }
 
@@ -66,26 +109,51 @@ void TTasktrayIcon::OnActivated(QSystemTrayIcon::ActivationReason reason) {
 
 void TTasktrayIcon::ButtonUp(std::uint8_t button) {
     const Click click{button, QCursor::pos()};
-    if (held_) {
-        if (button == 0 || !keptClick_) keptClick_ = click;  // a right click opens nothing
+    if (!TickInProgress()) {
+        HandleClick(click);
         return;
     }
-    HandleClick(click);
+    // Bringing a window back runs no loop of its own: done at once, as it is asked.
+    RaiseModalWindows();
+    if (button != 0 && keptClick_) return;  // a right click opens nothing
+    const bool waiting = keptClick_.has_value();
+    keptClick_ = click;
+    if (waiting) return;
+    RunOutsideTick(this, [this] {
+        const Click kept = *keptClick_;
+        keptClick_.reset();
+        HandleClick(kept);
+    });
 }
 
 void TTasktrayIcon::HandleClick(const Click& click) {
+    if (RaiseModalWindows()) return;
     QMenu* menu = click.Button == 0 ? LeftMenu : RightMenu;
     if (OnMouseUp) OnMouseUp(this, click.Button, click.At.x(), click.At.y());
-    // Not modal: a polling tick that is waiting for the reader goes on while the menu is open.
+    // Not modal: the program's timers go on while the menu is open.
     if (menu != nullptr) menu->popup(click.At);
 }
 
-void TTasktrayIcon::HoldClicks(bool hold) {
-    held_ = hold;
-    if (hold || !keptClick_) return;
-    const Click click = *keptClick_;
-    keptClick_.reset();
-    HandleClick(click);
+bool TTasktrayIcon::IsIconWindow(WId window) const {
+    const QWidget* widget = QWidget::find(window);
+    return widget != nullptr && widget->isWindow() && qobject_cast<const QDialog*>(widget) == nullptr &&
+           QRect(widget->mapToGlobal(QPoint(0, 0)), widget->size()) == tray_.geometry();
+}
+
+bool RaiseModalWindows() {
+    QWidget* top = QApplication::activeModalWidget();
+    if (top == nullptr) return false;
+    const auto bringBack = [](QWidget* window) {
+        if (window->isMinimized()) window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+        window->raise();
+    };
+    // A box above a dialog: the dialog comes back below it.
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window != top && window->isVisible() && window->isModal()) bringBack(window);
+    }
+    bringBack(top);
+    top->activateWindow();
+    return true;
 }
 
 }  // namespace tapwedge::app
