@@ -77,8 +77,4 @@ private:
     QString tipNote_;
 };
 
-// Brings every modal window of the program back to the front, un-minimised, the topmost one
-// active; false when none is open.
-bool RaiseModalWindows();
-
 }  // namespace tapwedge::app
