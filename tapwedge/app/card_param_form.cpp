@@ -36,6 +36,7 @@ constexpr std::size_t kCallerImageBytes = 208;
 constexpr int kFileNameInputMax = 255;
 const char* const kEditableFileName = "Card.set";
 const QString kSaveError = QStringLiteral("Paramter保存エラー");
+const QString kReadError = QStringLiteral("パラメータ読み取りエラー");
 
 QString FromFileName(const std::string& name) { return QFile::decodeName(name.c_str()); }
 
@@ -44,8 +45,9 @@ QString FromFileName(const std::string& name) { return QFile::decodeName(name.c_
 TPosParaForm::TPosParaForm(const std::string& cardFileName, const CardParamImage& image,
                            std::uint16_t flags, const std::string& folder, QWidget* parent)
     : QDialog(parent), CardDialogFlags(flags) {
-    // No minimise box: a minimised modal dialog would hide itself and keep polling paused.
+    // A fixed-size dialog: a title bar with a close box (Cancel), no minimise or maximise box.
     ShowTitleBarOnly(this);
+    setWindowFlag(Qt::WindowCloseButtonHint);
     setWindowTitle(QStringLiteral("Card"));
     BuildFrame();
     BindHandlers();
@@ -78,11 +80,13 @@ TPosParaForm::TPosParaForm(const std::string& cardFileName, const CardParamImage
         EditChkBtn->setChecked(true);
         SetStatus(QStringLiteral("一時的に変更されたパラメータです"));
     } else {
-        const int row = FindNameIgnoringCase(listedNames_, cardFileName);
+        const int row = FindListedName(listedNames_, cardFileName);
         if (row >= 0) {
             SelectRow(row);
             FileName = listedNames_[static_cast<std::size_t>(row)];
             shownRow_ = row;
+            // The file is not read here: the image the program works with is its image.
+            shownFileImage_ = WorkImage;
         }
     }
     if (std::find(listedNames_.begin(), listedNames_.end(), kEditableFileName) !=
@@ -195,7 +199,7 @@ void TPosParaForm::BuildFrame() {
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1->setSizeGripEnabled(false);
     root->addWidget(StatusBar1);
-    SetStatus(QStringLiteral("パラメータファイルを選択してください"));
+    SetStatus(kViewStatus);
 }
 
 QComboBox* TPosParaForm::KindList(int index) const {
@@ -245,40 +249,54 @@ void TPosParaForm::ListBox1Click() {
     const std::string& name = listedNames_[static_cast<std::size_t>(row)];
     ParamFileCipher cipher;
     if (cipher.ReadParamFile(WorkImage.Data(), kCardParamImageSize, name) != 0) {
-        // The selection stays with the file that is shown, so that OK never hands back one
-        // file's image under another file's name.
-        SelectRow(shownRow_);
-        SetStatus(QStringLiteral("パラメータ読み取りエラー"));
+        // The file stays selected, so that the keys walk on past it, but shows nothing under its
+        // name: the pages keep the last image read, disabled, and OK refuses while it is selected.
+        UpdatePagesEnabled();
+        SetStatus(kReadError);
         return;
+    }
+    if (StatusBar1->currentMessage() == kReadError) {
+        SetStatus(EditChkBtn->isChecked() ? kEditStatus : kViewStatus);
     }
     QString message;
     ShowParamImage(WorkImage, message);
     FileName = name;
     shownRow_ = row;
+    shownFileImage_ = WorkImage;
+    UpdatePagesEnabled();
+}
+
+bool TPosParaForm::UnreadableFileSelected() const {
+    const int row = SelectedRow();
+    return row >= 0 && row != shownRow_;
+}
+
+void TPosParaForm::UpdatePagesEnabled() {
+    ViewParaPanel->setEnabled(EditChkBtn->isChecked() && !UnreadableFileSelected());
 }
 
 void TPosParaForm::OkBitBtnClick() {
-    const bool editing = EditChkBtn->isChecked();
-    if (editing) {
+    if (UnreadableFileSelected()) {
+        ShowMessage(kReadError);
+        return;
+    }
+    if (EditChkBtn->isChecked()) {
         QString message;
         if (StoreShownParameter(CardRBtn1->isChecked() ? 0 : 1, message) < 0) {
             ShowMessage(message);
             return;
         }
-    }
-    if (TempChkBox->isChecked()) {
-        done(kResultOk);
+        if (TempChkBox->isChecked() || SaveWorkImage()) done(kResultOk);
         return;
     }
-    if (editing) {
-        if (SaveWorkImage()) done(kResultOk);
-        return;
-    }
+    // View mode accepts the selected file: its own image as read when it was selected, never
+    // edits left unsaved (those go back only saved, or kept in memory with their mark).
     const int row = SelectedRow();
     if (row < 0) {
         ShowMessage(QStringLiteral("ファイルが選択されていません"));
         return;
     }
+    WorkImage = shownFileImage_;
     FileName = listedNames_[static_cast<std::size_t>(row)];
     done(kResultOk);
 }

@@ -31,6 +31,11 @@ namespace tapwedge::app {
 
 struct CardPageWidgets;
 
+// Status texts of view mode and of edit mode.
+inline const QString kViewStatus = QStringLiteral("パラメータファイルを選択してください");
+inline const QString kEditStatus =
+    QStringLiteral("パラメータは既存ファイルを更新または新規ファイルへ保存します");
+
 // Bits of CardDialogFlags that the dialog reads; the others are carried.
 inline constexpr std::uint16_t kDialogOffersSsfc = 0x40;
 inline constexpr std::uint16_t kDialogOffersIso15693 = 0x80;
@@ -114,6 +119,9 @@ private:
     // Stores parameter index into WorkImage with the fixed widths, all or nothing.
     int StoreShownParameter(int index, QString& message);
     bool SaveWorkImage();
+    // A file is selected that could not be read: OK refuses, the pages are disabled.
+    bool UnreadableFileSelected() const;
+    void UpdatePagesEnabled();
     // The file name typed for saving: false when cancelled. A name that cannot be saved to is
     // refused with a message and asked for again.
     bool AskFileName(std::string& name);
@@ -121,6 +129,7 @@ private:
     std::unique_ptr<CardPageWidgets> pages_;
     std::vector<std::string> listedNames_;  // ListBox1's files, row by row, as the system names them
     int shownRow_ = -1;                     // row of the file whose image is shown, or -1
+    CardParamImage shownFileImage_{};       // that file's image as read when it was selected
     bool keepsEntry_[2] = {false, false};   // the shown entry is one the dialog cannot show
     CardPage statusNote_ = CardPage::None;  // the page whose note the status bar shows
     bool pressSelected_ = false;            // the mouse press being handled selected a file

@@ -96,6 +96,11 @@ void TPosParaForm::BindHandlers() {
             return key;
         });
     }
+    // Boxes that check their own text when it is stored still take full-width digits and
+    // letters as the ASCII ones they show.
+    for (QLineEdit* edit : {p.ICAfiEdit, p.PosOutDtEdit1, p.PosOutDtEdit2}) {
+        filterWith(edit, FoldFullWidthKey);
+    }
 }
 
 void TPosParaForm::HexCodeKeyPress(char32_t& key) { key = FilterHexDigitKey(key); }

@@ -107,13 +107,13 @@ void TPosParaForm::CardRBtn1Click(int tag) {
 
 void TPosParaForm::EditChkBtnClick() {
     const bool editing = EditChkBtn->isChecked();
-    ViewParaPanel->setEnabled(editing);
+    UpdatePagesEnabled();
     TempChkBox->setEnabled(editing);
     if (!editing) {
-        SetStatus(QStringLiteral("パラメータファイルを選択してください"));
+        SetStatus(kViewStatus);
         return;
     }
-    SetStatus(QStringLiteral("パラメータは既存ファイルを更新または新規ファイルへ保存します"));
+    SetStatus(kEditStatus);
     CardRBtn1->setChecked(true);
     // A switch refused for a fixed width leaves parameter 2 shown, with its list.
     if (!CardRBtn1->isChecked()) return;

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QFocusEvent>
 #include <QGuiApplication>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
@@ -22,33 +23,22 @@ namespace {
 
 class KeyFilter : public QObject {
 public:
-    KeyFilter(QLineEdit* edit, KeyFilterFunction filter)
-        : QObject(edit), filter_(std::move(filter)) {}
+    KeyFilter(QObject* owner, KeyFilterFunction filter)
+        : QObject(owner), filter_(std::move(filter)) {}
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() != QEvent::KeyPress || forwarding_) return false;
-        auto* key = static_cast<QKeyEvent*>(event);
-        const QString text = key->text();
-        if (text.isEmpty()) return false;
-        // One character per key press; a surrogate pair is one character.
-        const char32_t typed = text.toUcs4().value(0);
-        const char32_t kept = filter_(typed);
-        if (kept == typed) return false;
-        if (kept == 0) return true;
-        const QString replaced = QString::fromUcs4(&kept, 1);
-        QKeyEvent substitute(key->type(), key->key(), key->modifiers(), replaced,
-                             key->isAutoRepeat(), static_cast<ushort>(key->count()));
-        forwarding_ = true;
-        QCoreApplication::sendEvent(watched, &substitute);
-        forwarding_ = false;
-        return true;
+        return FilterTypedText(watched, event, filter_);
     }
 
 private:
     KeyFilterFunction filter_;
-    bool forwarding_ = false;
 };
+
+// The editing keys pass unfiltered: control characters, and Delete, which carries 127.
+bool IsEditingKey(char32_t c, const QKeyEvent& key) {
+    return c < 32 || (c == 127 && key.key() == Qt::Key_Delete);
+}
 
 class PasteFilter : public QObject {
 public:
@@ -164,9 +154,43 @@ private:
 
 }  // namespace
 
-void InstallKeyFilter(QLineEdit* edit, KeyFilterFunction filter) {
-    edit->setAttribute(Qt::WA_InputMethodEnabled, false);
-    edit->installEventFilter(new KeyFilter(edit, std::move(filter)));
+bool FilterTypedText(QObject* target, QEvent* event, const KeyFilterFunction& filter) {
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<const QKeyEvent*>(event);
+        const QString text = key->text();
+        if (text.isEmpty()) return false;  // no character: cursor keys and the like
+        QString kept;
+        for (const char32_t c : text.toUcs4()) {
+            const char32_t changed = IsEditingKey(c, *key) ? c : filter(c);
+            if (changed != 0) kept.append(QString::fromUcs4(&changed, 1));
+        }
+        if (kept == text) return false;
+        // The substitute passes this filter again unchanged: every filter keeps what it gives.
+        if (!kept.isEmpty()) {
+            QKeyEvent substitute(key->type(), key->key(), key->modifiers(), kept,
+                                 key->isAutoRepeat(), static_cast<quint16>(key->count()));
+            QCoreApplication::sendEvent(target, &substitute);
+        }
+        return true;
+    }
+    if (event->type() == QEvent::InputMethod) {
+        const auto* input = static_cast<const QInputMethodEvent*>(event);
+        const QString committed = QString::fromStdU32String(
+            FilterPastedText(input->commitString().toStdU32String(), filter));
+        // Text still being composed is not shown: the box shows only what it would store.
+        if (input->preeditString().isEmpty() && committed == input->commitString()) return false;
+        QInputMethodEvent substitute;
+        substitute.setCommitString(committed, input->replacementStart(),
+                                   input->replacementLength());
+        QCoreApplication::sendEvent(target, &substitute);
+        return true;
+    }
+    return false;
+}
+
+void InstallKeyFilter(QWidget* widget, KeyFilterFunction filter) {
+    widget->setAttribute(Qt::WA_InputMethodEnabled, false);
+    widget->installEventFilter(new KeyFilter(widget, std::move(filter)));
 }
 
 void InstallPasteFilter(QLineEdit* edit, KeyFilterFunction filter, int maxChars,

@@ -7,6 +7,7 @@
 
 #include <functional>
 
+class QEvent;
 class QLineEdit;
 class QWidget;
 
@@ -15,10 +16,18 @@ namespace tapwedge::app {
 // Returns the character to insert, or 0 to drop it (core/key_filters.h, or a form's handler).
 using KeyFilterFunction = std::function<char32_t(char32_t)>;
 
-// Filters the characters typed into edit. Input methods are switched off on it, so that composed
-// text cannot pass around the filter. Keys without text (arrows, Delete) pass. The filter belongs
-// to the edit.
-void InstallKeyFilter(QLineEdit* edit, KeyFilterFunction filter);
+// Filters the characters typed into widget (an edit, or the editable combo box that hands its keys
+// to its edit) and the text an input method commits to it, which Japanese input delivers in one
+// event, full-width digits included. Input methods are switched off on the widget, so that typing
+// reaches it as keys; should an input method's event reach it all the same, its committed text is
+// filtered like typed text and text still being composed is not shown. Keys without text
+// (arrows), Delete and the control keys pass. The filter belongs to the widget.
+void InstallKeyFilter(QWidget* widget, KeyFilterFunction filter);
+
+// The filtering of InstallKeyFilter for a form's own event filter: true when the key press or
+// input method event was consumed (dropped, or passed on to target as filtered), false when it
+// is to go on unchanged.
+bool FilterTypedText(QObject* target, QEvent* event, const KeyFilterFunction& filter);
 
 // What a paste that does not fit within its field's limit does.
 enum class TooLongPaste {

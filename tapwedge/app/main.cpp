@@ -1,8 +1,12 @@
 // Tapwedge: a tray program that types the cards presented at a contactless-card reader.
-#include <QStandardPaths>
+#include <QtGlobal>
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <exception>
+#include <string>
 
 #include "app/end_session_watcher.h"
 #include "app/fonts.h"
@@ -19,6 +23,26 @@
 using namespace tapwedge;
 using namespace tapwedge::app;
 
+namespace {
+
+// One copy of the program per settings folder: the lock file lies in it. A folder that cannot
+// take the file (one the user may not write) leaves the lock to the runtime folder, or /tmp,
+// under a name of the user.
+platform::InstanceLockResult LockOneCopy(const std::string& settingsFolder) {
+    const platform::InstanceLockResult lock = platform::LockSingleInstance(settingsFolder, "Tapwedge");
+    const int error = lock.ErrorNumber;
+    if (lock.State != platform::InstanceLock::Failed ||
+        (error != EACCES && error != EROFS && error != EPERM)) {
+        return lock;
+    }
+    QString folder = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!folder.startsWith(QLatin1Char('/'))) folder = QStringLiteral("/tmp");
+    return platform::LockSingleInstance(folder.toStdString(),
+                                        "Tapwedge-" + std::to_string(::geteuid()));
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     TapwedgeApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Tapwedge"));
@@ -29,10 +53,11 @@ int main(int argc, char** argv) {
     QObject::connect(&endSession, &EndSessionWatcher::EndSessionRequested, &application,
                      &CloseModalWindows);
 
-    QString lockFolder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (lockFolder.isEmpty()) lockFolder = QStringLiteral("/tmp");
-    const platform::InstanceLockResult lock =
-        platform::LockSingleInstance(lockFolder.toStdString(), "Tapwedge");
+    // The settings folder decides the lock: every start of the user finds the same one, whatever
+    // its environment (a login over ssh, su -, cron: no runtime folder, or another one).
+    const SettingsFolderPlaces places = SettingsFolderPlaces::For(ProgramFolder());
+    SettingsFolder settings = ChooseSettingsFolder(places);
+    const platform::InstanceLockResult lock = LockOneCopy(settings.Folder);
     if (lock.State == platform::InstanceLock::Failed) {
         std::fprintf(stderr, "tapwedge: cannot take the single-instance lock: %s\n",
                      lock.Error.c_str());
@@ -48,7 +73,8 @@ int main(int argc, char** argv) {
         // No window is shown; dialogs closing must not end the program.
         QApplication::setQuitOnLastWindowClosed(false);
         // Also the current directory: card-parameter files are opened there by bare name.
-        const std::string settingsFolder = EnterSettingsFolder(ProgramFolder());
+        FillSettingsFolder(places, settings);
+        const std::string settingsFolder = EnterSettingsFolder(settings);
         // Every wait of the reader library keeps the tray and the menu alive.
         platform::SetMessagePump([] { QCoreApplication::processEvents(); });
         InstallExceptionDisplay();

@@ -15,6 +15,7 @@
 #include "core/card_read_engine.h"
 #include "core/card_records.h"
 #include "core/csv_failure_notice.h"
+#include "core/settings_save_notice.h"
 #include "core/settings.h"
 #include "platform/keyboard_input.h"
 
@@ -68,6 +69,7 @@ public:
     std::unique_ptr<TViewForm> ViewForm;  // created on first use, then only hidden
     std::int32_t LastUsbState = 0;        // the state of the last USB tick that changed it
     CsvFailureNotice CsvNotice;
+    SettingsSaveNotice SaveNotice;
     const std::string SettingsFolder;
 
     // --- start-up and end ---
@@ -128,6 +130,9 @@ private:
     // The frame of every dialog item: polling and the menu paused around the dialog's steps.
     template <typename Steps>
     void AroundDialog(Steps steps);
+    // Saves the sections of mask into Wedgetap.ini; a failure is told (tray, stderr) once until
+    // a save succeeds again. The settings in memory hold either way.
+    void SaveSettingsTold(int mask);
 
     platform::KeyInjector* injector_;
     bool deactivationHandler_ = false;

@@ -2,13 +2,17 @@
 // applies, saves and decodes what the dialog confirmed.
 #include <QAction>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "app/main_form.h"
 #include "app/output_settings_form.h"
 #include "app/card_param_form.h"
 #include "app/password_form.h"
 #include "app/protocol_form.h"
+#include "app/tasktray_icon.h"
 #include "app/ui_hooks.h"
 #include "app/version_form.h"
 #include "core/reader_keys_file.h"
@@ -32,12 +36,26 @@ void TForm1::AroundDialog(Steps steps) {
     SetPolling(!N4StopMItem->isChecked());
 }
 
+void TForm1::SaveSettingsTold(int mask) {
+    errno = 0;
+    const int result = SaveSettings(Settings, mask, kIniFileName, SettingsFolder);
+    const int error = errno;
+    const std::optional<FailureTexts> told =
+        SaveNotice.Record(result, error, SettingsFolder + kIniFileName);
+    if (!told) return;
+    std::fprintf(stderr, "tapwedge: %s\n", told->ErrorLine.c_str());
+    if (TrayIcon) {
+        TrayIcon->ShowTrayMessage(QString::fromStdString(told->Title),
+                                  QString::fromStdString(told->Message));
+    }
+}
+
 void TForm1::N1SetMItemClick() {
     AroundDialog([this] {
         TForm2 dialog(this, Settings.OutputOptions, Settings.OutputItems);
         if (dialog.exec() != kResultOk) return;
         dialog.Apply(Settings.OutputItems, Settings.OutputOptions);
-        SaveSettings(Settings, kSaveOutputSettings, kIniFileName, SettingsFolder);
+        SaveSettingsTold(kSaveOutputSettings);
         Engine.SetUidNormalOrder(Settings.OutputOptions.UidNormalOrder);
     });
 }
@@ -67,7 +85,7 @@ void TForm1::N3PortMItemClick() {
                 ShowMessage(QStringLiteral("Paramter保存エラー"));
             }
         }
-        SaveSettings(Settings, kSaveCommunication, kIniFileName, SettingsFolder);
+        SaveSettingsTold(kSaveCommunication);
     });
 }
 
@@ -102,7 +120,7 @@ void TForm1::N2CardMItemClick() {
                                 Settings.CardKeyId);
         Image.ReaderKeysPresent = keysFlag;
         Image.ReaderKeys = imageKeys;
-        SaveSettings(Settings, kSaveCardFile, kIniFileName, SettingsFolder);
+        SaveSettingsTold(kSaveCardFile);
         GetAreaLengths(Engine, Settings.OutputItems[1].Length, Settings.OutputItems[2].Length);
     });
 }

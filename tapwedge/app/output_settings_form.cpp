@@ -30,6 +30,13 @@
 namespace tapwedge::app {
 namespace {
 
+// A control character (line break, tab, DEL...) would not read back from the settings file or
+// names no file anyone means.
+bool HasControlCharacter(const QString& text) {
+    return std::any_of(text.begin(), text.end(),
+                       [](QChar c) { return c.category() == QChar::Other_Control; });
+}
+
 constexpr int kWaitTimeMaxLength = 3;
 // Wrapped explanations keep this width so the dialog's height follows from it.
 constexpr int kTextWidth = 330;
@@ -77,12 +84,16 @@ QString WithOneTrailingSeparator(QString folder) {
 
 TForm2::TForm2(QWidget* owner, const OutputOptions& options, const OutputItems& items)
     : QDialog(owner) {
-    // No minimise box: a minimised modal dialog would hide itself and keep polling paused.
+    // A title bar with a close box (Cancel) only: a minimised modal dialog would hide itself and
+    // keep polling paused.
     ShowTitleBarOnly(this);
+    setWindowFlag(Qt::WindowCloseButtonHint);
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("設定フォーム"));
     BuildControls();
     Fill(options, items);
+    previousFolder_ = options.CsvFolder;
+    previousFileName_ = options.CsvFileName.empty() ? "log.csv" : options.CsvFileName;
 }
 
 void TForm2::BuildControls() {
@@ -270,8 +281,16 @@ bool TForm2::Apply(OutputItems& items, OutputOptions& options) const {
     options.FileOutput = OutFileCBox->isChecked() ? 1 : 0;
     options.Beep = BeepOnRBtn->isChecked() ? 1 : 0;
     options.UidNormalOrder = UidDispNormalRBtn->isChecked() ? 1 : 0;
-    options.CsvFolder = FolderEdit->text().toStdString();
-    options.CsvFileName = FileEdit->text().toStdString();
+    // With file output off the names are not used: one that is empty or would not read back is
+    // not taken, the previous one stays (OK refuses them while file output is on).
+    const bool fileOutput = OutFileCBox->isChecked();
+    const QString folder = FolderEdit->text();
+    const QString name = FileEdit->text();
+    options.CsvFolder = fileOutput || !HasControlCharacter(folder) ? folder.toStdString()
+                                                                   : previousFolder_;
+    options.CsvFileName = fileOutput || (!name.isEmpty() && !HasControlCharacter(name))
+                              ? name.toStdString()
+                              : previousFileName_;
     options.StartStopped = StopRBtn->isChecked() ? 1 : 0;
     options.CaseSwitch = CodeChangeBox->isChecked() ? 1 : 0;
     options.WaitTime = ParseDecimal(WaitTimeEdit->text().toStdString()).value_or(0);
@@ -313,8 +332,7 @@ void TForm2::OutFileCBoxClick() {
 }
 
 void TForm2::WaitTimeEditKeyPress(QChar& key) {
-    const char16_t code = key.unicode();
-    if (code >= 32 && code <= 127 && !(code >= u'0' && code <= u'9')) key = QChar();
+    key = QChar(static_cast<char16_t>(FilterDecimalDigitKey(key.unicode())));
 }
 
 void TForm2::FolderSelectSBtnClick() {
@@ -332,34 +350,43 @@ void TForm2::showEvent(QShowEvent* event) {
 }
 
 bool TForm2::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == WaitTimeEdit && event->type() == QEvent::KeyPress) {
-        const auto* keyEvent = static_cast<QKeyEvent*>(event);
-        // Delete is an editing key here, not the character 127 it carries.
-        if (keyEvent->key() == Qt::Key_Delete) return false;
-        for (QChar key : keyEvent->text()) {
+    // Typed keys and text committed by an input method alike.
+    if (watched == WaitTimeEdit &&
+        FilterTypedText(watched, event, [this](char32_t typed) -> char32_t {
+            if (typed > 0xFFFF) return 0;  // no digit beyond the basic plane
+            QChar key(static_cast<char16_t>(typed));
             WaitTimeEditKeyPress(key);
-            if (key.isNull()) return true;
-        }
+            return key.unicode();
+        })) {
+        return true;
     }
     return QDialog::eventFilter(watched, event);
 }
 
 void TForm2::OkBtnClick() {
-    if (FileNameAccepted()) done(kResultOk);
+    if (NamesAccepted()) done(kResultOk);
 }
 
-// The name is kept without blanks around it, as the settings file reads it back; a name that is
-// empty then would read back as "log.csv", so it is refused, with file output on or off. With file
-// output on, a name that cannot name a file in the chosen folder would lose every CSV line without
-// a word, so it is refused too. The dialog stays open.
-bool TForm2::FileNameAccepted() {
+// The name is kept without blanks around it, as the settings file reads it back. With file output
+// on, a folder or name that would not read back from the settings file (a control character: a
+// line break cuts it there) or that cannot name a file in the chosen folder would lose CSV lines
+// without a word, so it is refused, with a message naming the field, which is then selected. The
+// dialog stays open. With file output off the names are not used (Apply keeps the previous ones
+// in place of unusable ones).
+bool TForm2::NamesAccepted() {
     const QString name = FileEdit->text().trimmed();
     if (name != FileEdit->text()) FileEdit->setText(name);
+    if (!OutFileCBox->isChecked()) return true;
     QString problem;
-    if (name.isEmpty()) {
+    QWidget* field = FileEdit;
+    if (HasControlCharacter(FolderEdit->text())) {
+        problem = QStringLiteral("フォルダ名に制御文字（改行、タブなど）が含まれています。"
+                                 "別のフォルダを選択してください。");
+        field = FolderSelectSBtn;
+    } else if (name.isEmpty()) {
         problem = QStringLiteral("ファイル名を入力してください。");
-    } else if (!OutFileCBox->isChecked()) {
-        return true;
+    } else if (HasControlCharacter(name)) {
+        problem = QStringLiteral("ファイル名に制御文字（改行、タブなど）は使えません。");
     } else if (name.contains(QLatin1Char('/')) || name == QLatin1String(".") ||
                name == QLatin1String("..")) {
         problem = QStringLiteral("ファイル名「%1」は使えません。"
@@ -368,10 +395,8 @@ bool TForm2::FileNameAccepted() {
     }
     if (problem.isEmpty()) return true;
     ShowMessageBox({windowTitle(), problem, BoxIcon::Warning, false});
-    if (FileEdit->isEnabled()) {
-        FileEdit->setFocus();
-        FileEdit->selectAll();
-    }
+    field->setFocus();
+    if (field == FileEdit) FileEdit->selectAll();
     return false;
 }
 

@@ -4,6 +4,8 @@
 #include <QDialog>
 #include <QString>
 
+#include <string>
+
 #include "core/settings.h"
 
 class QCheckBox;
@@ -49,7 +51,7 @@ private:
     void Fill(const OutputOptions& options, const OutputItems& items);
     static void ExcludeOtherIdItem(QCheckBox* clicked, QCheckBox* other);
     void OkBtnClick();
-    bool FileNameAccepted();
+    bool NamesAccepted();
 
     QCheckBox* OutChkBox[4] = {};
     QComboBox* SegCBox[4] = {};
@@ -67,6 +69,11 @@ private:
     QRadioButton* UidDispReverseRBtn = nullptr;
     QRadioButton* StartRBn = nullptr;
     QRadioButton* StopRBtn = nullptr;
+
+    // The CSV folder and file name before the dialog: kept while file output is off and the
+    // fields hold nothing usable.
+    std::string previousFolder_;
+    std::string previousFileName_;
 };
 
 }  // namespace tapwedge::app

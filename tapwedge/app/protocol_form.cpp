@@ -19,6 +19,7 @@
 #include "app/ui_hooks.h"
 #include "core/comm_form_values.h"
 #include "core/hex_text.h"
+#include "core/key_filters.h"
 #include "core/profile_file.h"
 #include "platform/serial_ports.h"
 
@@ -51,7 +52,8 @@ QRadioButton* AddRadio(QWidget* parent, const char* name, const QString& text, i
     return Place(new QRadioButton(text, parent), name, left, top, width, height);
 }
 
-// A field whose typed characters pass a key filter: input methods would compose text around it.
+// A field whose typed characters pass a key filter: input methods are switched off on it (and
+// their text, should it come all the same, is filtered too).
 void FilterKeysOf(QWidget* widget, QObject* filter) {
     widget->setAttribute(Qt::WA_InputMethodEnabled, false);
     widget->installEventFilter(filter);
@@ -63,25 +65,6 @@ QLineEdit* AddKeyEdit(QWidget* parent, const char* name, int top, bool masked) {
     edit->setMaxLength(kKeyDigits);
     if (masked) edit->setEchoMode(QLineEdit::Password);
     return edit;
-}
-
-// Passes the key event on with the characters that `filter` keeps, changed as it changes them.
-// Returns true when the original event is consumed (dropped, or replaced by the changed one).
-bool FilterTypedText(QObject* target, QKeyEvent* event, char32_t (*filter)(char32_t)) {
-    const QString text = event->text();
-    if (text.isEmpty()) return false;  // no character: cursor keys, Delete and the like
-    QString kept;
-    for (const char32_t c : text.toUcs4()) {
-        const char32_t changed = filter(c);
-        if (changed != 0) kept.append(QString::fromUcs4(&changed, 1));
-    }
-    if (kept == text) return false;
-    if (!kept.isEmpty()) {
-        QKeyEvent replaced(QEvent::KeyPress, event->key(), event->modifiers(), kept,
-                           event->isAutoRepeat(), static_cast<quint16>(event->count()));
-        QCoreApplication::sendEvent(target, &replaced);
-    }
-    return true;
 }
 
 }  // namespace
@@ -130,7 +113,7 @@ void TProtocolForm::BuildControls() {
     FilterKeysOf(comPortCBox_, this);
     FilterKeysOf(comPortCBox_->lineEdit(), this);
     // Ports 0..255: three digits at most, fewer while the box holds fewer.
-    InstallPasteFilter(comPortCBox_->lineEdit(), FilterPortChar, 3, TooLongPaste::Refused);
+    InstallPasteFilter(comPortCBox_->lineEdit(), FilterDecimalDigitKey, 3, TooLongPaste::Refused);
     AddLabel(protocolGrBox_, "Label4", "通信速度", 24, 65);
     baudRateCBox_ = Place(new QComboBox(protocolGrBox_), "BaudRateCBox", 120, 61, 114, 21);
     baudRateCBox_->setFont(FixedJapaneseFont(kFontPixels));
@@ -148,7 +131,7 @@ void TProtocolForm::BuildControls() {
     kcrEdit_ = AddKeyEdit(keyGrBox, "KcrEdit", 92, true);
     for (QLineEdit* edit : {idEdit_, karEdit_, kbrEdit_, kcrEdit_}) {
         FilterKeysOf(edit, this);
-        InstallPasteFilter(edit, FilterHexKeyChar, kKeyDigits, TooLongPaste::ShownWhole);
+        InstallPasteFilter(edit, FilterHexDigitKey, kKeyDigits, TooLongPaste::ShownWhole);
     }
 
     authGrBox_ = Place(new QGroupBox("認証方法", this), "AuthGrBox", 32, 254, 257, 41);
@@ -293,22 +276,22 @@ void TProtocolForm::AuthenRBtnClick() {
     groupBox2_->setEnabled(true);
 }
 
-bool TProtocolForm::ComPortCBoxKeyPress(QObject* target, QKeyEvent* event) {
-    return FilterTypedText(target, event, FilterPortChar);
+bool TProtocolForm::ComPortCBoxKeyPress(QObject* target, QEvent* event) {
+    return FilterTypedText(target, event, FilterDecimalDigitKey);
 }
 
-bool TProtocolForm::IdEditKeyPress(QObject* target, QKeyEvent* event) {
-    return FilterTypedText(target, event, FilterHexKeyChar);
+bool TProtocolForm::IdEditKeyPress(QObject* target, QEvent* event) {
+    return FilterTypedText(target, event, FilterHexDigitKey);
 }
 
 bool TProtocolForm::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress) {
-        auto* key = static_cast<QKeyEvent*>(event);
+    // Typed keys and text committed by an input method alike.
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::InputMethod) {
         if (watched == comPortCBox_ || watched == comPortCBox_->lineEdit()) {
-            return ComPortCBoxKeyPress(watched, key);
+            return ComPortCBoxKeyPress(watched, event);
         }
         for (int i = 0; i < 4; ++i) {
-            if (watched == KeyEdit(i)) return IdEditKeyPress(watched, key);
+            if (watched == KeyEdit(i)) return IdEditKeyPress(watched, event);
         }
     }
     return QDialog::eventFilter(watched, event);

@@ -50,8 +50,8 @@ public:
     void ComPortRBtnClick();
     void AuthenRBtnClick();
     // Key filters of the port box and the key fields: true drops the character.
-    bool ComPortCBoxKeyPress(QObject* target, QKeyEvent* event);
-    bool IdEditKeyPress(QObject* target, QKeyEvent* event);
+    bool ComPortCBoxKeyPress(QObject* target, QEvent* event);
+    bool IdEditKeyPress(QObject* target, QEvent* event);
 
     void reject() override;
 

@@ -71,6 +71,9 @@ int RealMessageBox(const MessageBoxRequest& request) {
 
 bool RealInputBox(const QString& caption, const QString& prompt, QString& text, int maxLength) {
     QInputDialog dialog;
+    // As the message boxes: a title bar with a close box only (closed, it cancels).
+    ShowTitleBarOnly(&dialog);
+    dialog.setWindowFlag(Qt::WindowCloseButtonHint);
     dialog.setWindowTitle(caption);
     dialog.setLabelText(prompt);
     dialog.setTextValue(text);

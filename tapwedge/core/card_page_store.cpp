@@ -158,7 +158,10 @@ int StoreIso15693Page(const Iso15693PageState& page, CardEntry& entry, std::stri
     const bool twoAreas = Decimal(page.Areas[1].Length, 0) > 0 ||
                           Decimal(page.Areas[0].Block, -1) == Decimal(page.Areas[1].Block, -1);
     if (twoAreas) e[0] |= 0x10;
-    e[2] = static_cast<std::uint8_t>(Hex(page.Afi, 0));
+    // An empty box is no AFI (0); any other text must be the byte it shows.
+    const std::int32_t afi = page.Afi.empty() ? 0 : Hex(page.Afi, -1);
+    if (afi < 0 || afi > 0xFF) return Fail(message, kAfiError);
+    e[2] = static_cast<std::uint8_t>(afi);
     if (!page.BlockArea) return 0;
 
     e[4] = static_cast<std::uint8_t>((page.ReadSingle ? 0x80 : 0) | (page.OptionFlag ? 0x40 : 0));

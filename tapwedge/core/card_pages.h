@@ -22,6 +22,8 @@ inline constexpr const char* kTypeABlockError = "ブロック番号エラー";
 inline constexpr const char* kTypeALengthError =
     "カードパラメータのデータ長エラー(領域が一ブロックを超えている可能性が有)";
 inline constexpr const char* kBlockSizeError = "ブロックサイズ選択エラー";
+// The AFI box holds no hexadecimal byte (it has no key filter of its own).
+inline constexpr const char* kAfiError = "カードパラメータのAFIエラー";
 // A fixed-width box that does not hold a width.
 inline constexpr const char* kFixedWidthError = "固定ﾃﾞｰﾀ長エラー";
 

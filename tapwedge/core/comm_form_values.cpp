@@ -13,8 +13,6 @@ constexpr std::int32_t kBaudRates[kBaudRateCount] = {4800,  9600,  14400, 19200,
 constexpr int kIndex9600 = 1;
 constexpr int kIndex115200 = 7;
 
-bool IsControl(char32_t c) { return c < 32 || c == 127; }
-
 }  // namespace
 
 int BaudRateIndex(std::int32_t baud) {
@@ -51,17 +49,6 @@ bool IsWholeKeyText(std::string_view text) {
         if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
     }
     return true;
-}
-
-char32_t FilterPortChar(char32_t c) {
-    if (IsControl(c) || (c >= '0' && c <= '9')) return c;
-    return 0;
-}
-
-char32_t FilterHexKeyChar(char32_t c) {
-    if (IsControl(c) || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F')) return c;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 'A';
-    return 0;
 }
 
 }  // namespace tapwedge

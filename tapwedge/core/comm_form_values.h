@@ -31,10 +31,7 @@ inline constexpr int kKeyTextDigits = 16;
 // padded with zeros and a text with other characters cut short, so either would change the key.
 bool IsWholeKeyText(std::string_view text);
 
-// Key filters of the fields. Each returns the character to insert, or 0 to drop it. Control
-// characters (below 32, and DEL) pass; so do digits, and in a key field the hex digits, a..f
-// becoming A..F. Every other character, non-ASCII ones included, is dropped.
-char32_t FilterPortChar(char32_t c);
-char32_t FilterHexKeyChar(char32_t c);
+// The fields' key filters are the program's own (core/key_filters.h): digits in the port box,
+// hex digits in the key fields.
 
 }  // namespace tapwedge

@@ -5,13 +5,11 @@
 #include <optional>
 #include <string>
 
+#include "core/failure_texts.h"
+
 namespace tapwedge {
 
-struct CsvFailureTexts {
-    std::string Title;      // of the tray message (UTF-8)
-    std::string Message;    // the tray message, with the file's path (UTF-8)
-    std::string ErrorLine;  // for standard error, with the path and the system's reason
-};
+using CsvFailureTexts = FailureTexts;
 
 class CsvFailureNotice {
 public:

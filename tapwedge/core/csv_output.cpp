@@ -18,6 +18,7 @@ namespace {
 // How long another writer may hold the file before this line is given up (the user-interface
 // thread waits meanwhile, so keep it short).
 constexpr int kLockWaitMs = 100;
+constexpr mode_t kPrivateMode = 0600;
 
 template <std::size_t N>
 std::int32_t TextLength(std::int32_t length, const std::uint8_t (&)[N]) {
@@ -46,6 +47,24 @@ public:
 private:
     int fd_;
 };
+
+// Opens the file for appending, creating it when it is missing. Card identifiers are personal
+// data: a new file is for its user alone, whatever the umask; an existing one keeps its mode
+// (its user may have shared it on purpose).
+int OpenForAppend(const std::string& path) {
+    constexpr int kAppend = O_WRONLY | O_APPEND | O_CLOEXEC | O_NOCTTY;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const int fd = open(path.c_str(), kAppend);
+        if (fd >= 0 || errno != ENOENT) return fd;
+        const int made = open(path.c_str(), kAppend | O_CREAT | O_EXCL, kPrivateMode);
+        if (made >= 0) {
+            (void)fchmod(made, kPrivateMode);
+            return made;
+        }
+        if (errno != EEXIST) return -1;  // else made by another writer meanwhile: open it
+    }
+    return -1;
+}
 
 }  // namespace
 
@@ -80,7 +99,7 @@ int AppendCsvLine(const OutputItems& items, const OutputOptions& options,
     line[n++] = '\n';
 
     const std::string path = options.CsvFolder + options.CsvFileName;
-    const Fd file(open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY, 0644));
+    const Fd file(OpenForAppend(path));
     if (file.get() < 0 || !LockExclusive(file.get())) return -1;
 
     struct stat before {};

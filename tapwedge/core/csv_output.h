@@ -8,7 +8,8 @@
 namespace tapwedge {
 
 // Appends the line "ID,area1,area2\n" to CsvFolder + CsvFileName, creating the file when it
-// is missing (never truncating it), under an exclusive lock and with one write.
+// is missing (never truncating it; a new file is for its user alone, 0600), under an exclusive
+// lock and with one write.
 // 0 when the whole line was written; -1 when the file could not be opened, created or locked,
 // or the write failed or fell short (a partial line is then taken back); errno then tells why.
 int AppendCsvLine(const OutputItems& items, const OutputOptions& options,

@@ -16,13 +16,15 @@ public:
     ParamFileCipher();
 
     // Reads fileName and decrypts its first length bytes of plaintext into destination.
-    // 0 success; -1 the file cannot be opened; -2 it is shorter than the padded length + 8;
+    // 0 success; -1 the file cannot be opened or is no regular file (a named pipe, a device, a
+    // folder: reading never waits for a writer); -2 it is shorter than the padded length + 8;
     // -10 the check block is wrong (destination untouched). Bytes after the check block are
     // not read.
     int ReadParamFile(std::uint8_t* destination, std::int32_t length, const std::string& fileName);
 
     // Encrypts length bytes of source into fileName. The new file replaces the old one only
-    // when it was written whole, so a failure leaves the previous file as it was.
+    // when it was written whole, so a failure leaves the previous file as it was. The file holds
+    // reader keys: it is for its user alone (0600).
     // 0 success; -1 the file cannot be created; -2 fewer bytes written than asked.
     int WriteParamFile(const std::uint8_t* source, std::int32_t length, const std::string& fileName);
 

@@ -1,7 +1,10 @@
 #include "core/param_file_list.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace tapwedge {
@@ -17,9 +20,14 @@ bool EqualIgnoringCase(std::string_view a, std::string_view b) {
     return true;
 }
 
-// Entries whose type the folder does not report are taken as files: a later read of a folder
-// fails like that of any unreadable file.
-bool IsFolder(const dirent& entry) { return entry.d_type == DT_DIR; }
+// Only a regular file can hold card parameters: reading a named pipe would wait for a writer, and
+// a device or a folder is none. A link counts as what it leads to.
+bool IsRegularFile(DIR* dir, const dirent& entry) {
+    if (entry.d_type == DT_REG) return true;
+    if (entry.d_type != DT_LNK && entry.d_type != DT_UNKNOWN) return false;
+    struct stat info {};
+    return ::fstatat(::dirfd(dir), entry.d_name, &info, 0) == 0 && S_ISREG(info.st_mode);
+}
 
 }  // namespace
 
@@ -43,7 +51,7 @@ int ListParamFileNames(const std::string& folder, std::vector<std::string>& name
     if (!dir) return -1;
     std::vector<std::string> found;
     while (const dirent* entry = ::readdir(dir.get())) {
-        if (!IsFolder(*entry) && HasParamFileExtension(entry->d_name)) {
+        if (HasParamFileExtension(entry->d_name) && IsRegularFile(dir.get(), *entry)) {
             found.emplace_back(entry->d_name);
         }
     }
@@ -56,6 +64,12 @@ int FindNameIgnoringCase(const std::vector<std::string>& names, std::string_view
         if (EqualIgnoringCase(names[i], name)) return static_cast<int>(i);
     }
     return -1;
+}
+
+int FindListedName(const std::vector<std::string>& names, std::string_view name) {
+    const auto exact = std::find(names.begin(), names.end(), name);
+    if (exact != names.end()) return static_cast<int>(exact - names.begin());
+    return FindNameIgnoringCase(names, name);
 }
 
 bool IsSavableParamFileName(std::string_view name, std::size_t maxBytes) {

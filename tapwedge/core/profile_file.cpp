@@ -1,8 +1,11 @@
 #include "core/profile_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <charconv>
-#include <fstream>
-#include <iterator>
 
 #include "core/replace_file.h"
 
@@ -57,10 +60,37 @@ std::optional<std::int32_t> ParseDecimal(std::string_view text) {
 }
 
 ProfileFile ProfileFile::Load(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return ProfileFile{};
-    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    return FromText(text);
+    ProfileFile profile;
+    (void)Read(path, profile);
+    return profile;
+}
+
+int ProfileFile::Read(const std::string& path, ProfileFile& profile) {
+    profile = ProfileFile{};
+    // Not blocking: a FIFO in its place must not hold the program.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) return errno;
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat st{};
+    if (::fstat(fd, &st) != 0) return errno;
+    if (S_ISDIR(st.st_mode)) return EISDIR;
+    if (!S_ISREG(st.st_mode)) return EINVAL;
+    if (static_cast<std::uint64_t>(st.st_size) > kMaxBytes) return EFBIG;
+    std::string text;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return errno;
+        if (n == 0) break;
+        text.append(buffer, static_cast<std::size_t>(n));
+        if (text.size() > kMaxBytes) return EFBIG;  // grew while read
+    }
+    profile = FromText(text);
+    return 0;
 }
 
 ProfileFile ProfileFile::FromText(std::string_view text) {
@@ -135,19 +165,23 @@ std::int32_t ProfileFile::ReadInteger(std::string_view section, std::string_view
     return ParseDecimal(*value).value_or(defaultValue);
 }
 
-void ProfileFile::Write(std::string_view section, std::string_view key, std::string_view value) {
-    value = value.substr(0, value.find('\n'));
+bool ProfileFile::ReadsBack(std::string_view value) {
+    return value.find('\n') == std::string_view::npos && Trim(value) == value;
+}
+
+bool ProfileFile::Write(std::string_view section, std::string_view key, std::string_view value) {
+    if (!ReadsBack(value)) return false;
     const auto range = FindSection(section);
     if (range) {
         if (const auto index = FindKey(*range, key)) {
             Line& line = lines_[*index];
             const std::size_t equals = line.text.find('=');
             // The same value, however spaced, leaves the line as it is.
-            if (Trim(std::string_view(line.text).substr(equals + 1)) == value) return;
+            if (Trim(std::string_view(line.text).substr(equals + 1)) == value) return true;
             // Keep the key as the file spells it; only the value changes.
             line.text = line.text.substr(0, equals + 1).append(value);
             modified_ = true;
-            return;
+            return true;
         }
         // After the section's last non-blank line, so that blank lines stay before the next one.
         std::size_t at = range->end;
@@ -156,12 +190,13 @@ void ProfileFile::Write(std::string_view section, std::string_view key, std::str
         lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at),
                       Line{std::string(key) + "=" + std::string(value), useCrlf_});
         modified_ = true;
-        return;
+        return true;
     }
     EndLastLine();
     lines_.push_back(Line{"[" + std::string(section) + "]", useCrlf_});
     lines_.push_back(Line{std::string(key) + "=" + std::string(value), useCrlf_});
     modified_ = true;
+    return true;
 }
 
 const char* ProfileFile::LineEnd(const Line& line) {
@@ -185,7 +220,8 @@ std::string ProfileFile::Text() const {
 
 bool ProfileFile::Save(const std::string& path) const {
     const std::string text = Text();
-    return ReplaceFileContents(path, text.data(), text.size()) == ReplaceFileResult::Ok;
+    return ReplaceFileContents(path, text.data(), text.size(), FileAccess::OwnerOnly) ==
+           ReplaceFileResult::Ok;
 }
 
 }  // namespace tapwedge

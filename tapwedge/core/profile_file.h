@@ -17,6 +17,13 @@ class ProfileFile {
 public:
     // Reads the file; a missing or unreadable file gives an empty profile.
     static ProfileFile Load(const std::string& path);
+    // Reads the file into profile. 0 when it was read whole; otherwise the profile is empty and
+    // the result tells why (errno values): ENOENT no such file, EISDIR or EINVAL not a regular
+    // file, EFBIG larger than a settings file is, else the system's reason (EACCES, EIO...).
+    // A file that exists but cannot be read must not be written over from the empty profile.
+    static int Read(const std::string& path, ProfileFile& profile);
+    // Bytes above which a file is no settings file of this program.
+    static constexpr std::size_t kMaxBytes = 1 << 20;
     // A profile from text (for building and comparing in memory).
     static ProfileFile FromText(std::string_view text);
 
@@ -30,16 +37,19 @@ public:
                              std::int32_t defaultValue) const;
 
     // Sets section/key to value: replaces the value of an existing key in place, adds the key at
-    // the end of its section, or adds the section at the end of the file. value must not hold a
-    // "\n" (it is cut at the first one); a "\r" in it is kept.
-    void Write(std::string_view section, std::string_view key, std::string_view value);
+    // the end of its section, or adds the section at the end of the file. A value that would read
+    // back otherwise (one holding a "\n", or with blanks at either end) is not written: false.
+    // A "\r" in it is kept.
+    bool Write(std::string_view section, std::string_view key, std::string_view value);
+    // Whether value reads back as written.
+    static bool ReadsBack(std::string_view value);
 
     // True when a Write changed the text since Load.
     bool Modified() const { return modified_; }
     std::string Text() const;
 
-    // Writes the text to path by replacing the file (see replace_file.h). Returns false on failure;
-    // the previous file is then unchanged.
+    // Writes the text to path by replacing the file (see replace_file.h), for its user alone
+    // (0600). Returns false on failure; the previous file is then unchanged.
     bool Save(const std::string& path) const;
 
 private:

@@ -42,13 +42,13 @@ private:
 };
 
 // Creates a new, empty file beside path; returns its descriptor or -1.
-int CreateTemporaryBeside(const std::string& path, std::string& tempPath) {
+int CreateTemporaryBeside(const std::string& path, std::string& tempPath, mode_t mode) {
     static std::atomic<unsigned> counter{0};
     const std::string prefix = FolderOf(path) + "." + BaseNameOf(path).substr(0, kTempNameStem) +
                                ".tmp" + std::to_string(::getpid()) + "-";
     for (int attempt = 0; attempt < 100; ++attempt) {
         tempPath = prefix + std::to_string(counter.fetch_add(1));
-        const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd >= 0 || errno != EEXIST) return fd;
     }
     return -1;
@@ -67,7 +67,10 @@ bool WriteAll(int fd, const unsigned char* data, std::size_t size) {
 
 // Writes the new contents over the old ones in the file itself, then cuts it to their length.
 // Used when the file may be written but not replaced; a failure may leave it damaged.
-ReplaceFileResult WriteInPlace(int fd, const unsigned char* data, std::size_t size) {
+ReplaceFileResult WriteInPlace(int fd, const unsigned char* data, std::size_t size,
+                               FileAccess access) {
+    // Only the owner may change the mode: another owner's file keeps its own.
+    if (access == FileAccess::OwnerOnly) (void)::fchmod(fd, kOwnerOnlyFileMode);
     const bool written = ::lseek(fd, 0, SEEK_SET) == 0 && WriteAll(fd, data, size) &&
                          ::ftruncate(fd, static_cast<off_t>(size)) == 0 && ::fsync(fd) == 0;
     return written ? ReplaceFileResult::Ok : ReplaceFileResult::WriteFailed;
@@ -76,7 +79,7 @@ ReplaceFileResult WriteInPlace(int fd, const unsigned char* data, std::size_t si
 }  // namespace
 
 ReplaceFileResult ReplaceFileContents(const std::string& givenPath, const void* data,
-                                     std::size_t size) {
+                                     std::size_t size, FileAccess access) {
     if (givenPath.empty() || givenPath.back() == '/') return ReplaceFileResult::CreateFailed;
     const auto* bytes = static_cast<const unsigned char*>(data);
     // A symbolic link stays a link: its target is the file replaced.
@@ -98,9 +101,11 @@ ReplaceFileResult ReplaceFileContents(const std::string& givenPath, const void* 
     if (exists && target.get() < 0) return ReplaceFileResult::CreateFailed;
 
     std::string tempPath;
-    const int fd = CreateTemporaryBeside(path, tempPath);
+    const int fd = CreateTemporaryBeside(
+        path, tempPath, access == FileAccess::OwnerOnly ? kOwnerOnlyFileMode : 0666);
     if (fd < 0) {
-        return exists ? WriteInPlace(target.get(), bytes, size) : ReplaceFileResult::CreateFailed;
+        return exists ? WriteInPlace(target.get(), bytes, size, access)
+                      : ReplaceFileResult::CreateFailed;
     }
     if (exists) {
         // The new file takes the old one's owner and group, or the old file is written in place
@@ -108,10 +113,15 @@ ReplaceFileResult ReplaceFileContents(const std::string& givenPath, const void* 
         if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
             ::close(fd);
             ::unlink(tempPath.c_str());
-            return WriteInPlace(target.get(), bytes, size);
+            return WriteInPlace(target.get(), bytes, size, access);
         }
-        (void)::fchmod(fd, old.st_mode & 07777);
     }
+    // Set from the descriptor, before any byte is written: the umask has no say, and the bytes
+    // are never readable by others on the way.
+    const mode_t mode = access == FileAccess::OwnerOnly ? kOwnerOnlyFileMode
+                        : exists                        ? (old.st_mode & 07777)
+                                                        : 0;
+    if (mode != 0) (void)::fchmod(fd, mode);
     const bool written = WriteAll(fd, bytes, size) && ::fsync(fd) == 0;
     const bool closed = ::close(fd) == 0;
     if (!written || !closed) {

@@ -73,9 +73,26 @@ void CopyWhenMissing(const std::string& from, const std::string& to,
         return;
     }
     const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (ReplaceFileContents(to, bytes.data(), bytes.size()) != ReplaceFileResult::Ok) {
+    if (ReplaceFileContents(to, bytes.data(), bytes.size(), FileAccess::OwnerOnly) !=
+        ReplaceFileResult::Ok) {
         problems.push_back("cannot write " + to + ": " + Reason(errno));
     }
+}
+
+// Others may not look into the user folder, which holds the reader keys and the card log: one
+// that another tool made readable by them (reader-sim, `mkdir -p .../ports`) is made private, as
+// long as it is the user's own. "" when nothing was to be done, else the line that tells it.
+std::string MakePrivate(const std::string& folder) {
+    struct stat st{};
+    if (::stat(folder.c_str(), &st) != 0 || (st.st_mode & 077) == 0 || st.st_uid != ::geteuid()) {
+        return "";
+    }
+    if (::chmod(folder.c_str(), 0700) != 0) {
+        return "the settings folder " + folder + " is open to other users and cannot be made " +
+               "private: " + Reason(errno);
+    }
+    return "the settings folder " + folder + " was open to other users; it is now for you " +
+           "alone (mode 0700)";
 }
 
 // A user folder without settings yet takes the program folder's, or the default Wedgetap.ini.
@@ -113,20 +130,32 @@ bool IsSelfContainedFolder(const std::string& folder) {
     return ::access(folder.c_str(), W_OK | X_OK) == 0 && HoldsSettings(WithTrailingSeparator(folder));
 }
 
-SettingsFolder PrepareSettingsFolder(const SettingsFolderPlaces& places) {
+SettingsFolder ChooseSettingsFolder(const SettingsFolderPlaces& places) {
     SettingsFolder result;
     result.Folder = places.ProgramFolder;
-    if (!IsSelfContainedFolder(places.ProgramFolder)) {
-        const std::string made =
-            places.UserFolder.empty() ? "no home folder" : MakeFolder(places.UserFolder);
-        if (made.empty()) {
-            result.Folder = places.UserFolder;
-            Seed(places, result.Problems);
-        } else {
-            result.Problems.push_back("cannot make the settings folder (" + made +
-                                      "); settings are kept in " + places.ProgramFolder);
-        }
+    if (IsSelfContainedFolder(places.ProgramFolder)) return result;
+    const std::string made =
+        places.UserFolder.empty() ? "no home folder" : MakeFolder(places.UserFolder);
+    if (!made.empty()) {
+        result.Problems.push_back("cannot make the settings folder (" + made +
+                                  "); settings are kept in " + places.ProgramFolder);
+        return result;
     }
+    result.Folder = places.UserFolder;
+    if (std::string told = MakePrivate(result.Folder); !told.empty()) {
+        result.Problems.push_back(std::move(told));
+    }
+    return result;
+}
+
+SettingsFolder PrepareSettingsFolder(const SettingsFolderPlaces& places) {
+    SettingsFolder result = ChooseSettingsFolder(places);
+    FillSettingsFolder(places, result);
+    return result;
+}
+
+void FillSettingsFolder(const SettingsFolderPlaces& places, SettingsFolder& result) {
+    if (result.Folder == places.UserFolder) Seed(places, result.Problems);
     const std::string cardSet = result.Folder + kDefaultCardFileName;
     if (!Exists(cardSet)) {
         const std::string defaults = places.DefaultsFolder + kDefaultCardFileName;
@@ -136,11 +165,13 @@ SettingsFolder PrepareSettingsFolder(const SettingsFolderPlaces& places) {
             result.Problems.push_back("no default card parameters at " + defaults);
         }
     }
-    return result;
 }
 
 std::string EnterSettingsFolder(const std::string& programFolder) {
-    const SettingsFolder settings = PrepareSettingsFolder(SettingsFolderPlaces::For(programFolder));
+    return EnterSettingsFolder(PrepareSettingsFolder(SettingsFolderPlaces::For(programFolder)));
+}
+
+std::string EnterSettingsFolder(const SettingsFolder& settings) {
     for (const std::string& problem : settings.Problems) {
         std::fprintf(stderr, "tapwedge: %s\n", problem.c_str());
     }

@@ -11,6 +11,10 @@
 // program folder has no Wedgetap.ini, it receives the default one. Whatever the folder, when it
 // holds no "Card.set" the default card parameters are copied in. The defaults lie in
 // share/tapwedge/ beside the program's bin/ folder. No file that is there already is replaced.
+//
+// The folder holds the reader keys and the card log: the user folder is for its user alone
+// (0700; one that others may read, made by another tool before the first start, is made so),
+// and the files copied in are 0600. A self-contained program folder is left as its user made it.
 #include <string>
 #include <vector>
 
@@ -27,7 +31,7 @@ struct SettingsFolderPlaces {
 
 struct SettingsFolder {
     std::string Folder;                 // ends with '/'
-    std::vector<std::string> Problems;  // what could not be done, one line each
+    std::vector<std::string> Problems;  // what could not be done or was mended, one line each
 };
 
 // The defaults folder of the program in programFolder: ../share/tapwedge/ from it.
@@ -37,12 +41,18 @@ std::string DefaultsFolderOf(const std::string& programFolder);
 // Wedgetap.ini or a "*.set" file.
 bool IsSelfContainedFolder(const std::string& folder);
 
-// Chooses the settings folder and makes it ready (above). Without a user folder that can be made,
-// the program folder is used.
+// Chooses the settings folder, makes it when it is the user folder and makes that private.
+// Without a user folder that can be made, the program folder is used.
+SettingsFolder ChooseSettingsFolder(const SettingsFolderPlaces& places);
+// Seeds a chosen user folder and gives the folder its default Card.set (above).
+void FillSettingsFolder(const SettingsFolderPlaces& places, SettingsFolder& settings);
+// Both: the settings folder ready for the program.
 SettingsFolder PrepareSettingsFolder(const SettingsFolderPlaces& places);
 
-// Prepares the settings folder of the program in programFolder, tells its problems on standard
-// error, makes it the current directory and returns it.
+// Tells the problems of settings on standard error, makes its folder the current directory and
+// returns the folder.
+std::string EnterSettingsFolder(const SettingsFolder& settings);
+// Prepares the settings folder of the program in programFolder and enters it.
 std::string EnterSettingsFolder(const std::string& programFolder);
 
 }  // namespace tapwedge

@@ -1,6 +1,8 @@
 #include "core/settings_io.h"
 
+#include <cerrno>
 #include <cstdint>
+#include <new>
 #include <string_view>
 
 #include "core/profile_file.h"
@@ -98,65 +100,91 @@ void LoadSettings(AppSettings& settings, const std::string& fileName) {
 
 namespace {
 
-void WriteSections(const AppSettings& settings, int mask, const std::string& fileName,
-                   const std::string& programFolder) {
+int WriteSections(const AppSettings& settings, int mask, const std::string& fileName,
+                  const std::string& programFolder) {
     const std::string path = programFolder + fileName;
-    ProfileFile ini = ProfileFile::Load(path);
+    // A file that exists but cannot be read is not written over with this save's keys alone.
+    ProfileFile ini;
+    if (const int error = ProfileFile::Read(path, ini); error != 0 && error != ENOENT) {
+        errno = error;
+        return -1;
+    }
+    // Every value is written that reads back as written; one that would not is left out and the
+    // save counts as failed.
+    bool allWritten = true;
+    const auto write = [&](std::string_view section, std::string_view key, std::string_view value) {
+        if (!ini.Write(section, key, value)) allWritten = false;
+    };
     const OutputItems& items = settings.OutputItems;
     const OutputOptions& options = settings.OutputOptions;
     const CommSettings& comm = settings.CommSettings;
 
     if (mask & kSaveOutputSettings) {
         for (int area = 1; area <= 2; ++area) {
-            ini.Write(AreaSection(area), "ENABLED", items[area].Enabled ? "1" : "0");
-            ini.Write(AreaSection(area), "SEGMENT", std::to_string(items[area].Separator));
+            write(AreaSection(area), "ENABLED", items[area].Enabled ? "1" : "0");
+            write(AreaSection(area), "SEGMENT", std::to_string(items[area].Separator));
         }
         const bool after = IdItemAfterData(items);
         const OutputItem& id = items[after ? 3 : 0];
-        ini.Write("CARDID", "POSITION", after ? "3" : "0");
-        ini.Write("CARDID", "ENABLED", id.Enabled ? "1" : "0");
-        ini.Write("CARDID", "SEGMENT", std::to_string(id.Separator));
+        write("CARDID", "POSITION", after ? "3" : "0");
+        write("CARDID", "ENABLED", id.Enabled ? "1" : "0");
+        write("CARDID", "SEGMENT", std::to_string(id.Separator));
 
-        ini.Write("PARAMETER", "BEEP", OnOff(options.Beep));
-        ini.Write("PARAMETER", "REPLACEKEY", std::to_string(options.ReplaceKey));
-        ini.Write("PARAMETER", "UIDDISP", options.UidNormalOrder == 1 ? "0" : "1");
-        ini.Write("PARAMETER", "KEYEMU", OnOff(options.KeyboardOutput));
-        ini.Write("PARAMETER", "Log", OnOff(options.FileOutput));
-        ini.Write("PARAMETER", "PATH", options.CsvFolder);
-        ini.Write("PARAMETER", "FILE", options.CsvFileName);
-        ini.Write("PARAMETER", "WAITTIME", std::to_string(options.WaitTime));
-        ini.Write("PARAMETER", "UPPERLOWERCHANGE", OnOff(options.CaseSwitch));
-        ini.Write("PARAMETER", "START", options.StartStopped == 1 ? "OFF" : "ON");
+        write("PARAMETER", "BEEP", OnOff(options.Beep));
+        write("PARAMETER", "REPLACEKEY", std::to_string(options.ReplaceKey));
+        write("PARAMETER", "UIDDISP", options.UidNormalOrder == 1 ? "0" : "1");
+        write("PARAMETER", "KEYEMU", OnOff(options.KeyboardOutput));
+        write("PARAMETER", "Log", OnOff(options.FileOutput));
+        write("PARAMETER", "PATH", options.CsvFolder);
+        write("PARAMETER", "FILE", options.CsvFileName);
+        write("PARAMETER", "WAITTIME", std::to_string(options.WaitTime));
+        write("PARAMETER", "UPPERLOWERCHANGE", OnOff(options.CaseSwitch));
+        write("PARAMETER", "START", options.StartStopped == 1 ? "OFF" : "ON");
     }
     if (mask & (kSaveCardFile | kSaveCommunication)) {
         if (ini.ReadString("CARD", "FILE", kCardFileKeyDefault) != settings.CardFileName) {
-            ini.Write("CARD", "FILE", settings.CardFileName);
+            write("CARD", "FILE", settings.CardFileName);
         }
     }
     if (mask & kSaveCommunication) {
         if (ini.ReadInteger("COMUNICATION", "COM", 1) != comm.ComPort) {
-            ini.Write("COMUNICATION", "COM", std::to_string(comm.ComPort));
+            write("COMUNICATION", "COM", std::to_string(comm.ComPort));
         }
         if (ini.ReadInteger("COMUNICATION", "AUTHENTICATION", 1) != comm.AuthMethod) {
-            ini.Write("COMUNICATION", "AUTHENTICATION", std::to_string(comm.AuthMethod));
+            write("COMUNICATION", "AUTHENTICATION", std::to_string(comm.AuthMethod));
         }
     }
-    if (ini.Modified()) (void)ini.Save(path);
+    if (ini.Modified()) {
+        errno = 0;
+        if (!ini.Save(path)) {
+            if (errno == 0) errno = EIO;
+            return -1;
+        }
+    }
+    if (!allWritten) {
+        errno = EINVAL;
+        return -1;
+    }
+    return 0;
 }
 
 }  // namespace
 
-void SaveSettings(const AppSettings& settings, int mask, const std::string& fileName,
-                  const std::string& programFolder) {
-    // Failures are ignored: the settings in memory stay as they are, the old file stays whole.
+int SaveSettings(const AppSettings& settings, int mask, const std::string& fileName,
+                 const std::string& programFolder) {
+    // The settings in memory stay as they are whatever happens; the old file stays whole.
     try {
-        WriteSections(settings, mask, fileName, programFolder);
+        return WriteSections(settings, mask, fileName, programFolder);
+    } catch (const std::bad_alloc&) {
+        errno = ENOMEM;
     } catch (...) {
+        errno = EIO;
     }
+    return -1;
 }
 
-void SaveSettings(const AppSettings& settings, int mask, const std::string& fileName) {
-    SaveSettings(settings, mask, fileName, ProgramFolder());
+int SaveSettings(const AppSettings& settings, int mask, const std::string& fileName) {
+    return SaveSettings(settings, mask, fileName, ProgramFolder());
 }
 
 }  // namespace tapwedge

@@ -20,10 +20,13 @@ void LoadSettings(AppSettings& settings, const std::string& fileName,
                   const std::string& programFolder);
 
 // Writes the sections of mask into fileName in the program folder. Only the keys written change;
-// every other line of the file stays. The file is replaced whole, so a failed write leaves the
-// previous file; failures are ignored. Nothing is written when no value changed.
-void SaveSettings(const AppSettings& settings, int mask, const std::string& fileName);
-void SaveSettings(const AppSettings& settings, int mask, const std::string& fileName,
-                  const std::string& programFolder);
+// every other line of the file stays. The file is replaced whole (for its user alone), so a
+// failed write leaves the previous file. Nothing is written when no value changed. 0 when the
+// file holds the settings; -1 with errno telling why not: the file exists but cannot be read
+// (it is then left as it is), it cannot be written, or a value would not read back as it is
+// (EINVAL: that value is left out, the others are saved). The settings in memory never change.
+int SaveSettings(const AppSettings& settings, int mask, const std::string& fileName);
+int SaveSettings(const AppSettings& settings, int mask, const std::string& fileName,
+                 const std::string& programFolder);
 
 }  // namespace tapwedge

@@ -5,6 +5,8 @@
 // What the file holds: three card entries that each type a card's identifier as hexadecimal
 // text ("0～9,A～F"), no data areas, no fixed output widths and no reader keys (byte 175 is 0, so
 // the program's built-in reader keys stay in force).
+#include <sys/stat.h>
+
 #include <cstdio>
 
 #include "core/card_param_image.h"
@@ -54,6 +56,12 @@ int main(int argc, char** argv) {
     tapwedge::ParamFileCipher cipher;
     if (cipher.WriteParamFile(image.Data(), tapwedge::kCardParamImageSize, argv[1]) != 0) {
         std::fprintf(stderr, "tapwedge-default-card-set: cannot write %s\n", argv[1]);
+        return 1;
+    }
+    // The program writes card-parameter files for their user alone; this default is for every
+    // user of the build tree to copy.
+    if (::chmod(argv[1], 0644) != 0) {
+        std::fprintf(stderr, "tapwedge-default-card-set: cannot make %s readable\n", argv[1]);
         return 1;
     }
     return 0;

@@ -10,9 +10,12 @@
 #include <QRadioButton>
 #include <QStatusBar>
 
+#include <sys/stat.h>
+
 #include <fstream>
 #include <set>
 
+#include "../core/file_faults.h"
 #include "card_dialog_fixture.h"
 #include "core/card_read_engine.h"
 
@@ -305,7 +308,10 @@ TEST_F(CardDialogTest, AClickOnTheSelectedFileLoadsIt) {
     EXPECT_EQ(dialog.FileName, "Card.set");
 }
 
-TEST_F(CardDialogTest, AFileThatCannotBeLoadedLeavesTheSelectionWithTheShownFile) {
+// A file that cannot be read is selected like any other, says so, and shows nothing under its
+// name: the pages keep the last image read, OK refuses while it is selected, and the next file
+// is one key press further.
+TEST_F(CardDialogTest, AFileThatCannotBeLoadedIsSelectedAndOkRefusesIt) {
     WriteSet("Card.set", SampleImage(kFelicaIdm));
     WriteSet("good.set", SampleImage(kMifareUid));
     {
@@ -314,37 +320,175 @@ TEST_F(CardDialogTest, AFileThatCannotBeLoadedLeavesTheSelectionWithTheShownFile
     }
     TPosParaForm& dialog = Open("gone.set", SampleImage(kFelicaBlock));
     auto* list = Find<QListWidget>("ListBox1");
-    // Nothing shown from a file yet: the selection goes back to none.
+    auto* status = Find<QStatusBar>("StatusBar1");
     ClickFile("bad.set");
-    EXPECT_TRUE(list->selectedItems().isEmpty());
+    ASSERT_EQ(list->selectedItems().size(), 1);
+    EXPECT_EQ(list->selectedItems().front()->text(), "bad.set");
+    EXPECT_EQ(status->currentMessage(), "パラメータ読み取りエラー");
     EXPECT_EQ(dialog.FileName, "");
     dialog.OkBitBtnClick();
-    EXPECT_EQ(answers_.Texts(), std::vector<QString>{"ファイルが選択されていません"});
+    EXPECT_EQ(dialog.result(), 0);
+    EXPECT_EQ(answers_.Texts(), std::vector<QString>{"パラメータ読み取りエラー"});
 
     ClickFile("good.set");
+    EXPECT_EQ(status->currentMessage(), "パラメータファイルを選択してください");
     const CardParamImage shown = dialog.WorkImage;
     for (const char* name : {"bad.set", "short.set"}) {
-        Find<QStatusBar>("StatusBar1")->clearMessage();
+        status->clearMessage();
         ClickFile(name);
-        EXPECT_EQ(Find<QStatusBar>("StatusBar1")->currentMessage(), "パラメータ読み取りエラー")
-            << name;
+        EXPECT_EQ(status->currentMessage(), "パラメータ読み取りエラー") << name;
         ASSERT_EQ(list->selectedItems().size(), 1) << name;
-        EXPECT_EQ(list->selectedItems().front()->text(), "good.set") << name;
-        EXPECT_EQ(dialog.FileName, "good.set") << name;
+        EXPECT_EQ(list->selectedItems().front()->text(), name) << name;
+        EXPECT_NE(dialog.FileName, name);
         EXPECT_EQ(Hex(dialog.WorkImage.Data(), 244), Hex(shown.Data(), 244)) << name;
-        EXPECT_FALSE(Find<QWidget>("MifareGrBox")->isHidden()) << name;
+        EXPECT_FALSE(Find<QWidget>("ViewParaPanel")->isEnabled()) << name;
     }
-    EXPECT_EQ(answers_.Texts().size(), 1u);  // loading reports in the status bar only
     std::filesystem::remove(Folder() + "Card.set");
     ClickFile("Card.set");  // listed, but gone by now
-    EXPECT_EQ(list->selectedItems().front()->text(), "good.set");
-
+    EXPECT_EQ(list->selectedItems().front()->text(), "Card.set");
+    EXPECT_EQ(status->currentMessage(), "パラメータ読み取りエラー");
     dialog.OkBitBtnClick();
+    EXPECT_EQ(dialog.result(), 0);
+    EXPECT_EQ(answers_.Texts().size(), 2u);
+    EXPECT_EQ(answers_.Texts().back(), "パラメータ読み取りエラー");
+
+    ClickFile("good.set");
+    dialog.OkBitBtnClick();
+    EXPECT_EQ(dialog.result(), kResultOk);
     CardParamImage image{};
     std::string name;
     dialog.TakeResult(image, name);
     EXPECT_EQ(name, "good.set");
     EXPECT_EQ(Hex(image.Entries[0]), Hex(kMifareUid));
+}
+
+// The arrow keys walk the whole list, across a file that cannot be read.
+TEST_F(CardDialogTest, ArrowKeysWalkAcrossAFileThatCannotBeRead) {
+    WriteSet("a.set", SampleImage(kMifareUid));
+    WriteSet("c.set", SampleImage(kFelicaBlock));
+    WriteSet("e.set", SampleImage(kFelicaIdm));
+    std::ofstream(Folder() + "b.set", std::ios::binary) << std::string(256, 'x');
+    std::ofstream(Folder() + "d.set", std::ios::binary) << std::string(10, 'x');
+    TPosParaForm& dialog = Open("", SampleImage(kFelicaIdm));
+    auto* list = Find<QListWidget>("ListBox1");
+    auto* status = Find<QStatusBar>("StatusBar1");
+    ASSERT_EQ(list->count(), 5);
+    ClickFile(list->item(0)->text());
+    list->setFocus();
+    for (int row = 0; row < list->count(); ++row) {
+        if (row > 0) QTest::keyClick(list, Qt::Key_Down);
+        const std::string name = list->item(row)->text().toStdString();
+        SCOPED_TRACE(name);
+        ASSERT_EQ(list->currentRow(), row);
+        ASSERT_EQ(list->selectedItems().size(), 1);
+        EXPECT_EQ(list->selectedItems().front()->text().toStdString(), name);
+        const bool readable = ReadSet(name).Flags != 0xEE;
+        if (readable) {
+            EXPECT_EQ(dialog.FileName, name);
+            EXPECT_EQ(Hex(dialog.WorkImage.Data(), 244), Hex(ReadSet(name).Data(), 244));
+            EXPECT_NE(status->currentMessage(), "パラメータ読み取りエラー");
+        } else {
+            EXPECT_NE(dialog.FileName, name);
+            EXPECT_EQ(status->currentMessage(), "パラメータ読み取りエラー");
+        }
+    }
+    // And back up again.
+    for (int row = list->count() - 2; row >= 0; --row) {
+        QTest::keyClick(list, Qt::Key_Up);
+        EXPECT_EQ(list->currentRow(), row);
+    }
+}
+
+// A named pipe is no card-parameter file: it is not listed, and a listed file that has become
+// one by the time it is clicked is refused at once instead of freezing the program until
+// someone writes to the pipe.
+TEST_F(CardDialogTest, ANamedPipeIsNotListedAndAClickOnOneReturnsAtOnce) {
+    WriteSet("Card.set", SampleImage(kFelicaIdm));
+    WriteSet("x.set", SampleImage(kMifareUid));
+    ASSERT_EQ(::mkfifo((Folder() + "pipe.set").c_str(), 0600), 0);
+    TPosParaForm& dialog = Open("Card.set", SampleImage(kFelicaIdm));
+    QStringList files = ListedFiles(Find<QListWidget>("ListBox1"));
+    files.sort();
+    EXPECT_EQ(files, (QStringList{"Card.set", "x.set"}));
+
+    std::filesystem::remove(Folder() + "x.set");
+    ASSERT_EQ(::mkfifo((Folder() + "x.set").c_str(), 0600), 0);
+    {
+        const tapwedge::test::BlockingGuard guard;
+        ClickFile("x.set");
+        EXPECT_FALSE(guard.Fired()) << "the click waited for a writer of the pipe";
+    }
+    EXPECT_EQ(Find<QStatusBar>("StatusBar1")->currentMessage(), "パラメータ読み取りエラー");
+    EXPECT_EQ(dialog.FileName, "Card.set");
+}
+
+// Names that differ only in case are different files: the one spelled as the program uses it
+// is selected, whichever the folder lists first.
+TEST_F(CardDialogTest, TheFileInUseIsSelectedAmongNamesThatDifferOnlyInCase) {
+    const char* const twins[] = {"card.set", "CARD.SET", "Card.set", "cARD.set"};
+    for (const char* twin : twins) WriteSet(twin, SampleImage(kFelicaIdm));
+    for (const char* given : twins) {
+        TPosParaForm& dialog = Open(given, SampleImage(kMifareUid));
+        auto* list = Find<QListWidget>("ListBox1");
+        ASSERT_EQ(list->selectedItems().size(), 1) << given;
+        EXPECT_EQ(list->selectedItems().front()->text(), given);
+        EXPECT_EQ(dialog.FileName, given);
+        dialog.OkBitBtnClick();
+        CardParamImage image{};
+        std::string name;
+        dialog.TakeResult(image, name);
+        EXPECT_EQ(name, given);
+    }
+    // Without an exact match, the first that matches without regard to case.
+    TPosParaForm& dialog = Open("CaRd.SeT", SampleImage(kMifareUid));
+    ASSERT_EQ(Find<QListWidget>("ListBox1")->selectedItems().size(), 1);
+    EXPECT_TRUE(QString::fromStdString(dialog.FileName).compare("card.set", Qt::CaseInsensitive) == 0);
+}
+
+// OK in view mode hands back the selected file's own image, as read when it was selected, and
+// never edits that were made in edit mode and then left unsaved.
+TEST_F(CardDialogTest, OkInViewModeHandsBackTheSelectedFilesOwnImage) {
+    WriteSet("Card.set", SampleImage(kFelicaIdm));
+    WriteSet("b.set", SampleImage(kFelicaBlock));
+    const CardParamImage caller = SampleImage(kFelicaIdm);
+    for (const char* clicked : {"", "Card.set", "b.set"}) {
+        SCOPED_TRACE(clicked);
+        TPosParaForm& dialog = Open("Card.set", caller);
+        CardParamImage expected = caller;  // matched at opening: the image the program uses
+        std::memset(expected.Tail, 0, sizeof expected.Tail);
+        if (*clicked != '\0') {
+            ClickFile(clicked);
+            expected = ReadSet(clicked);
+        }
+        Find<QCheckBox>("EditChkBtn")->setChecked(true);
+        Find<QLineEdit>("CSysCodeEdit1")->setText("4321");
+        Find<QRadioButton>("CardRBtn2")->setChecked(true);  // stores parameter 1
+        ASSERT_EQ(dialog.WorkImage.Entries[0].SystemCode(), 0x4321);
+        Find<QCheckBox>("EditChkBtn")->setChecked(false);
+        dialog.OkBitBtnClick();
+        ASSERT_EQ(dialog.result(), kResultOk);
+        CardParamImage image{};
+        std::string name;
+        EXPECT_EQ(dialog.TakeResult(image, name), 0);
+        EXPECT_FALSE(dialog.KeptOnlyInMemory());
+        EXPECT_EQ(name, *clicked != '\0' ? clicked : "Card.set");
+        EXPECT_EQ(Hex(image.Data(), 244), Hex(expected.Data(), 244));
+    }
+}
+
+// A change kept only in memory is no file: OK in view mode without a file selected says so
+// instead of closing and losing the mark.
+TEST_F(CardDialogTest, OkInViewModeWithoutAFileAfterAChangeKeptInMemory) {
+    WriteSet("Card.set", SampleImage(kFelicaIdm));
+    CardParamImage caller = SampleImage(kFelicaBlock);
+    caller.Flags = 0x80;
+    TPosParaForm& dialog = Open("Card.set", caller);
+    ASSERT_TRUE(Find<QCheckBox>("TempChkBox")->isChecked());
+    Find<QCheckBox>("EditChkBtn")->setChecked(false);
+    dialog.OkBitBtnClick();
+    EXPECT_EQ(dialog.result(), 0);
+    EXPECT_EQ(answers_.Texts(), std::vector<QString>{"ファイルが選択されていません"});
+    EXPECT_TRUE(answers_.InputPrompts.empty());
 }
 
 TEST_F(CardDialogTest, TemporaryChangeOpensInEditModeAndHandsBackUnsaved) {

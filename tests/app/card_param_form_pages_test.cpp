@@ -682,7 +682,7 @@ TEST_F(CardPagesTest, KeyFiltersOfHexAndDecimalFields) {
         QString typed, kept;
     } cases[] = {
         {"CSysCodeEdit1", "a1g-", "A1"},
-        {"ServiceCodeEdit11", "fé ", "Fé"},  // bytes 128..255 pass
+        {"ServiceCodeEdit11", "fé ｂ", "FB"},  // full-width letters as ASCII, other non-ASCII dropped
         {"CDataBlkEdit10", "1a", "1"},
         {"CDataLenEdit11", "-9", "9"},
         {"MifDataBlkEdit11", "0f", "0F"},
@@ -721,6 +721,13 @@ TEST_F(CardPagesTest, KeyFiltersOfHexAndDecimalFields) {
     auto* decimal = Find<QLineEdit>("CDataBlkEdit10");
     QTest::keyClick(decimal, Qt::Key_Backspace);
     EXPECT_EQ(decimal->text(), "");
+    // Delete, which carries the character 127, is an editing key in both filters.
+    for (QLineEdit* edit : {hex, decimal}) {
+        edit->setText("12");
+        edit->setCursorPosition(0);
+        QTest::keyClick(edit, Qt::Key_Delete);
+        EXPECT_EQ(edit->text(), "2") << edit->objectName().toStdString();
+    }
 }
 
 }  // namespace

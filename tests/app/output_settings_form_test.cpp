@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -271,8 +272,24 @@ TEST(OutputSettingsForm, WaitTimeKeyFilter) {
          },
          "8", 8},
         {"a fourth digit refused", [&](QLineEdit* e) { type(e, "9876"); }, "987", 987},
-        {"codes 128..255 pass, applied as 0", [&](QLineEdit* e) { type(e, QStringLiteral("1\u00e9\u00ff")); },
-         QStringLiteral("1\u00e9\u00ff"), 0},
+        {"other characters beyond ASCII dropped",
+         [&](QLineEdit* e) { type(e, QStringLiteral("1\u00e9\u00ff\u3042")); }, "1", 1},
+        {"full-width digits typed", [&](QLineEdit* e) { type(e, QStringLiteral("２５０")); }, "250",
+         250},
+        {"full-width digits committed by an input method",
+         [&](QLineEdit* e) {
+             QInputMethodEvent composing(QStringLiteral("７"), {});
+             QCoreApplication::sendEvent(e, &composing);
+             QInputMethodEvent event;
+             event.setCommitString(QStringLiteral("１２ｚ"));
+             QCoreApplication::sendEvent(e, &event);
+         },
+         "12", 12},
+        {"full-width digits pasted",
+         [&](QLineEdit* e) {
+             tapwedge_test::Paste(e, QStringLiteral("３４"), tapwedge_test::PasteWays().front());
+         },
+         "34", 34},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -343,7 +360,7 @@ TEST(OutputSettingsForm, OkRefusesAFileNameThatCannotNameAFile) {
     const Case cases[] = {
         {true, "", false},        {true, "sub/log.csv", false}, {true, "/log.csv", false},
         {true, ".", false},       {true, "..", false},          {true, "log.csv", true},
-        {true, "..csv", true},    {false, "", false},           {false, "sub/log.csv", true},
+        {true, "..csv", true},    {false, "sub/log.csv", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.fileOutput << " '" << c.name.toStdString() << "'");
@@ -387,7 +404,7 @@ TEST(OutputSettingsForm, FileNameIsTrimmedAndReadsBackAsSaved) {
         {true, "\tlog 1.csv\t", "log 1.csv"},
         {false, "  読み取り.csv", "読み取り.csv"},
         {true, "   ", nullptr},
-        {false, " \t ", nullptr},
+        {false, " \t ", "log.csv"},  // file output off: the previous name stays
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.fileOutput << " '" << c.typed.toStdString() << "'");
@@ -423,6 +440,74 @@ TEST(OutputSettingsForm, FileNameIsTrimmedAndReadsBackAsSaved) {
         tapwedge::LoadSettings(loaded, tapwedge::kIniFileName, programFolder);
         EXPECT_EQ(loaded.OutputOptions.CsvFileName, applied.CsvFileName);
     }
+}
+
+// A name that would not read back from the settings file (a line break cuts it there) or that no
+// CSV line should go to is refused by OK, with a message that names the field.
+TEST(OutputSettingsForm, NamesWithControlCharactersAreRefusedNamingTheField) {
+    const struct {
+        const char* field;
+        QString text;
+        QString named;
+    } cases[] = {
+        {"FileEdit", QStringLiteral("a\nb.csv"), QStringLiteral("ファイル名")},
+        {"FileEdit", QStringLiteral("log\t1.csv"), QStringLiteral("ファイル名")},
+        {"FileEdit", QStringLiteral("log\x7f.csv"), QStringLiteral("ファイル名")},
+        {"FolderEdit", QStringLiteral("/tmp/a\rb/"), QStringLiteral("フォルダ名")},
+        {"FolderEdit", QStringLiteral("/tmp/line\nbreak/"), QStringLiteral("フォルダ名")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text.toStdString());
+        tapwedge_test::UiAnswers answers;
+        OutputOptions options;
+        options.FileOutput = 1;
+        options.CsvFolder = "/tmp/";
+        Dialog d(options, OutputItems{});
+        d.form.show();
+        d.Edit(c.field)->setText(c.text);
+        d.Ok();
+        EXPECT_TRUE(d.form.isVisible());
+        ASSERT_EQ(answers.Texts().size(), 1u);
+        EXPECT_TRUE(answers.Texts()[0].contains(c.named)) << answers.Texts()[0].toStdString();
+        OutputItems items;
+        OutputOptions applied;
+        EXPECT_FALSE(d.form.Apply(items, applied));
+    }
+}
+
+// With file output off the name is not used: an empty or unusable one keeps the name before the
+// dialog; with file output on, the message leaves the name's field selected.
+TEST(OutputSettingsForm, WithFileOutputOffAnEmptyOrUnusableNameKeepsThePreviousOne) {
+    for (const QString& typed : {QString(), QStringLiteral("a\nb.csv")}) {
+        SCOPED_TRACE(typed.toStdString());
+        tapwedge_test::UiAnswers answers;
+        OutputOptions options;
+        options.FileOutput = 1;
+        options.CsvFolder = "/tmp/";
+        options.CsvFileName = "cards.csv";
+        Dialog d(options, OutputItems{});
+        d.form.show();
+        d.Edit("FileEdit")->setText(typed);
+        d.Check("OutFileCBox")->click();
+        d.Ok();
+        EXPECT_TRUE(answers.Boxes.empty());
+        EXPECT_FALSE(d.form.isVisible());
+        OutputItems items;
+        OutputOptions applied;
+        ASSERT_TRUE(d.form.Apply(items, applied));
+        EXPECT_EQ(applied.FileOutput, 0);
+        EXPECT_EQ(applied.CsvFileName, "cards.csv");
+    }
+    tapwedge_test::UiAnswers answers;
+    OutputOptions options;
+    options.FileOutput = 1;
+    Dialog d(options, OutputItems{});
+    d.form.show();
+    d.Edit("FileEdit")->setText(QString());
+    d.Ok();
+    ASSERT_EQ(answers.Texts().size(), 1u);
+    EXPECT_EQ(answers.Texts()[0], QStringLiteral("ファイル名を入力してください。"));
+    EXPECT_TRUE(d.Edit("FileEdit")->isEnabled());
 }
 
 TEST(OutputSettingsForm, TypedWaitNeverLongerThanThreeDigits) {

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -43,12 +44,15 @@ public:
         std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
     }
 
-    // Starts the copy with the display (or offscreen when empty); stderr goes to a file.
-    pid_t Start(const std::string& display, const std::string& errors = "/dev/null") const {
-        std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + runtime,
-                                        "XDG_CONFIG_HOME=" + folder.File("config"),
+    // Starts the copy with the display (or offscreen when empty); stderr goes to a file. The
+    // runtime folder is the copy's own unless given ("" = none).
+    pid_t Start(const std::string& display, const std::string& errors = "/dev/null",
+                const std::optional<std::string>& runtimeFolder = std::nullopt) const {
+        std::vector<std::string> env = {"XDG_CONFIG_HOME=" + folder.File("config"),
                                         "HOME=" + folder.Folder(), "PATH=/usr/bin:/bin",
                                         "LSAN_OPTIONS=suppressions=" TAPWEDGE_LSAN_SUPPRESSIONS};
+        const std::string runtimeValue = runtimeFolder.value_or(runtime);
+        if (!runtimeValue.empty()) env.push_back("XDG_RUNTIME_DIR=" + runtimeValue);
         if (display.empty()) {
             env.push_back("QT_QPA_PLATFORM=offscreen");
         } else {
@@ -69,9 +73,10 @@ public:
         return pid;
     }
 
-    // True once some process holds the single-instance lock.
+    // True once some process holds the single-instance lock, in the settings folder (here the
+    // self-contained program folder).
     bool Locked() const {
-        const int fd = open((runtime + "/Tapwedge.lock").c_str(), O_RDWR | O_CLOEXEC);
+        const int fd = open(folder.File("Tapwedge.lock").c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) return false;
         const bool held = flock(fd, LOCK_EX | LOCK_NB) != 0;
         if (!held) flock(fd, LOCK_UN);
@@ -141,6 +146,38 @@ TEST(ProgramProcess, ASecondCopyIsRefusedWithAMessageWhileTheFirstRuns) {
     EXPECT_EQ(WaitExit(first, 10s), 0);
 }
 
+// Started from another environment (su -, cron, ssh: no runtime folder, or another one), a
+// second copy of the same user still finds the first and is refused.
+TEST(ProgramProcess, ASecondCopyIsRefusedWhateverItsRuntimeFolder) {
+    ProgramCopy copy;
+    const pid_t first = copy.Start("");
+    ASSERT_GT(first, 0);
+    ASSERT_TRUE(copy.WaitLocked(10s));
+    const std::string other = copy.folder.File("other-run");
+    std::filesystem::create_directory(other);
+    std::filesystem::permissions(other, std::filesystem::perms::owner_all);
+    for (const std::string& runtime : {std::string(), other}) {
+        SCOPED_TRACE("XDG_RUNTIME_DIR=" + runtime);
+        const std::string errors = copy.folder.File("second.err");
+        const pid_t second = copy.Start("", errors, runtime);
+        ASSERT_GT(second, 0);
+        // Its message box waits for an answer (offscreen nobody gives one): end it by a signal
+        // once it has said why on standard error.
+        std::string said;
+        for (int i = 0; i < 500 && said.find("すでに起動されています。") == std::string::npos; ++i) {
+            std::this_thread::sleep_for(20ms);
+            std::ifstream in(errors);
+            said.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        }
+        EXPECT_NE(said.find("tapwedge: すでに起動されています。"), std::string::npos) << said;
+        kill(second, SIGINT);
+        EXPECT_EQ(WaitExit(second, 10s), 255);
+        EXPECT_TRUE(Running(first));
+    }
+    kill(first, SIGTERM);
+    EXPECT_EQ(WaitExit(first, 10s), 0);
+}
+
 TEST(ProgramProcess, EndSignalsCloseTheProgramWithExitCodeZero) {
     for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
         SCOPED_TRACE(signal);
@@ -193,7 +230,7 @@ TEST(ProgramProcess, AnEndSignalDuringAStartUpMessageClosesItAndEndsAtOnce) {
 TEST(ProgramProcess, ALockThatCannotBeTakenEndsWithOneLineOnStandardError) {
     ProgramCopy copy;
     // A link in place of the lock file is never followed.
-    std::filesystem::create_symlink(copy.folder.File("elsewhere"), copy.runtime + "/Tapwedge.lock");
+    std::filesystem::create_symlink(copy.folder.File("elsewhere"), copy.folder.File("Tapwedge.lock"));
     const std::string errors = copy.folder.File("stderr.txt");
     const pid_t pid = copy.Start("", errors);
     ASSERT_GT(pid, 0);

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -405,10 +406,10 @@ TEST_F(ProtocolDialog, FieldsTakeOnlyTheirCharacters) {
         {"IdEdit", "a", 0, "A"},
         {"KarEdit", "0123456789abcdefABCDEF", 0, "0123456789ABCDEF"},  // 16 at most
         {"KbrEdit", "1g2-3 F", 0, "123F"},
-        {"KcrEdit", QString::fromUtf8("9é８"), 0, "9"},  // nothing beyond ASCII
+        {"KcrEdit", QString::fromUtf8("9é８ｆ"), 0, "98F"},  // full-width as ASCII, no other
         {"IdEdit", "abc", 1, "AB"},
         {"ComPortCBox", "3a-9", 0, "39"},
-        {"ComPortCBox", QString::fromUtf8("é４2"), 0, "2"},
+        {"ComPortCBox", QString::fromUtf8("é４2"), 0, "42"},
         {"ComPortCBox", "47", 1, "4"},
     };
     TProtocol protocol(qApp, 0);
@@ -432,6 +433,47 @@ TEST_F(ProtocolDialog, FieldsTakeOnlyTheirCharacters) {
     });
 }
 
+// A Japanese input method commits full-width text in one event: it passes the fields' filters
+// as typed text does, and text still being composed is not shown.
+TEST_F(ProtocolDialog, TextCommittedByAnInputMethodPassesTheFieldsKeyFilters) {
+    struct Case {
+        const char* field;
+        QString committed;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"IdEdit", QString::fromUtf8("１２ａｂ３ｚ-"), "12AB3"},
+        {"KcrEdit", QString::fromUtf8("ＦＦ００"), "FF00"},
+        {"ComPortCBox", QString::fromUtf8("１２"), "12"},
+        {"ComPortCBox", QString::fromUtf8("ｃｏｍ３"), "3"},
+    };
+    TProtocol protocol(qApp, 0);
+    CommSettings settings = Stored(5, 0);
+    RunDialog(protocol, settings, [&](Dialog& d) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.field) + " " + c.committed.toStdString());
+            QWidget* target = d.Get<QWidget>(c.field);
+            QLineEdit* edit = d.TextOf(target);
+            edit->clear();
+            QInputMethodEvent composing(c.committed, {});
+            QCoreApplication::sendEvent(target, &composing);
+            EXPECT_EQ(edit->displayText(), QString());
+            QInputMethodEvent committed;
+            committed.setCommitString(c.committed);
+            QCoreApplication::sendEvent(target, &committed);
+            EXPECT_EQ(edit->text(), QString(c.text));
+        }
+        d.Edit("KcrEdit")->setText("1122334455667788");
+        d.Edit("IdEdit")->setText("1122334455667788");
+        d.TextOf(d.Get<QWidget>("ComPortCBox"))->clear();
+        QInputMethodEvent port;
+        port.setCommitString(QString::fromUtf8("１２"));
+        QCoreApplication::sendEvent(d.Get<QWidget>("ComPortCBox"), &port);
+        d.Ok();
+    });
+    EXPECT_EQ(settings.ComPort, 12);
+}
+
 TEST_F(ProtocolDialog, PastedTextPassesTheFieldsKeyFilters) {
     struct Case {
         const char* field;
@@ -444,7 +486,7 @@ TEST_F(ProtocolDialog, PastedTextPassesTheFieldsKeyFilters) {
         {"KbrEdit", "11 22 33 44 55 66 77 88", "1122334455667788"},
         {"KcrEdit", "11 22 33 44 55 66 77 88", "1122334455667788"},
         {"KarEdit", "aa-bb:cc\tdd\nee ff 00 11\n", "AABBCCDDEEFF0011"},
-        {"KbrEdit", QString::fromUtf8("0x1Ｆ,é2g"), "012"},  // "x", "g" and non-ASCII dropped
+        {"KbrEdit", QString::fromUtf8("0x1Ｆ,é2g"), "01F2"},  // "x", "g" and non-ASCII dropped
         {"ComPortCBox", " 1 2 ", "12"},
         {"ComPortCBox", "COM7", "7"},
     };

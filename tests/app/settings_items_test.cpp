@@ -25,6 +25,7 @@
 
 #include "app/card_param_form.h"
 #include "app/main_form.h"
+#include "app/tasktray_icon.h"
 #include "core/param_file_cipher.h"
 #include "core/settings.h"
 #include "platform/message_pump.h"
@@ -171,6 +172,46 @@ TEST_F(SettingsItems, OutputSettingsConfirmedAreAppliedAndSaved) {
     EXPECT_EQ(form->Settings.OutputOptions.UidNormalOrder, 1);
     EXPECT_EQ(form->Engine.UidNormalOrder, 1);
     EXPECT_NE(folder.Read("Wedgetap.ini").find("UIDDISP=0"), std::string::npos);
+    EXPECT_TRUE(form->Timer1->isActive());
+}
+
+// A settings file that cannot be saved (here a folder stands in its place) holds the change for
+// this run and says so once beside the tray icon, again only after a save succeeded in between.
+TEST_F(SettingsItems, AFailedSaveOfTheSettingsIsToldOnceUntilASaveSucceeds) {
+    const auto confirmOutputSettings = [&] {
+        AnswerNextDialog([](QDialog& dialog) {
+            auto* off = dialog.findChild<QRadioButton*>(QStringLiteral("BeepOffRBtn"));
+            ASSERT_NE(off, nullptr);
+            off->setChecked(true);
+            Click(dialog, "OkBtn");
+        });
+        Choose(form->N1SetMItem);
+    };
+    const std::string ini = folder.File("Wedgetap.ini");
+    std::filesystem::remove(ini);
+    std::filesystem::create_directory(ini);
+    const int before = form->TrayIcon->MessagesShown;
+
+    confirmOutputSettings();
+    EXPECT_EQ(form->Settings.OutputOptions.Beep, 0) << "the change holds for this run";
+    ASSERT_EQ(form->TrayIcon->MessagesShown, before + 1);
+    EXPECT_TRUE(form->TrayIcon->LastMessage.startsWith(QStringLiteral("設定を保存できません。")))
+        << form->TrayIcon->LastMessage.toStdString();
+    EXPECT_TRUE(form->TrayIcon->LastMessage.contains(QString::fromStdString(ini)))
+        << form->TrayIcon->LastMessage.toStdString();
+    confirmOutputSettings();
+    EXPECT_EQ(form->TrayIcon->MessagesShown, before + 1) << "told once";
+
+    std::filesystem::remove(ini);
+    confirmOutputSettings();
+    EXPECT_EQ(form->TrayIcon->MessagesShown, before + 1);
+    EXPECT_NE(folder.Read("Wedgetap.ini").find("BEEP=OFF"), std::string::npos);
+
+    std::filesystem::remove(ini);
+    std::filesystem::create_directory(ini);
+    confirmOutputSettings();
+    EXPECT_EQ(form->TrayIcon->MessagesShown, before + 2) << "told anew after a save in between";
+    EXPECT_TRUE(ui.Boxes.empty()) << "no box stops the program";
     EXPECT_TRUE(form->Timer1->isActive());
 }
 

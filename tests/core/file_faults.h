@@ -8,6 +8,8 @@
 #include <csignal>
 #include <optional>
 
+#include <sys/time.h>
+
 namespace tapwedge::test {
 
 // Runs fn in a child process as user and group "nobody" (65534); gives fn's result (-128..127),
@@ -40,5 +42,37 @@ auto WithFileSizeLimit(rlim_t limit, Fn fn) {
     std::signal(SIGXFSZ, oldHandler);
     return result;
 }
+
+// Guards a step that must not block on a file: should the step still be waiting after
+// `seconds`, a timer signal interrupts the blocking call (such as opening a named pipe that no
+// one writes to) so that the test goes on, and Fired() tells that the step blocked.
+class BlockingGuard {
+public:
+    explicit BlockingGuard(int seconds = 3) {
+        fired_ = 0;
+        struct sigaction action{};
+        action.sa_handler = [](int) { fired_ = 1; };
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = 0;  // no restart: the blocked call returns with EINTR
+        ::sigaction(SIGALRM, &action, &old_);
+        itimerval timer{};
+        timer.it_value.tv_sec = seconds;
+        timer.it_interval.tv_sec = 1;  // again, should the step block once more
+        ::setitimer(ITIMER_REAL, &timer, nullptr);
+    }
+    ~BlockingGuard() {
+        itimerval off{};
+        ::setitimer(ITIMER_REAL, &off, nullptr);
+        ::sigaction(SIGALRM, &old_, nullptr);
+    }
+    BlockingGuard(const BlockingGuard&) = delete;
+    BlockingGuard& operator=(const BlockingGuard&) = delete;
+
+    bool Fired() const { return fired_ != 0; }
+
+private:
+    static inline volatile std::sig_atomic_t fired_ = 0;
+    struct sigaction old_{};
+};
 
 }  // namespace tapwedge::test

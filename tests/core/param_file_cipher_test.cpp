@@ -61,6 +61,29 @@ protected:
     const Image image = SampleImage();
 };
 
+// Reading never waits for a writer: a named pipe, a device or a folder is no card-parameter
+// file (-1), and neither is a regular file shorter than the 256 bytes (-2).
+TEST_F(ParamFile, OnlyARegularFileIsReadAndReadingNeverBlocks) {
+    ASSERT_EQ(::mkfifo(dir.File("pipe.set").c_str(), 0600), 0);
+    fs::create_directory(dir.File("folder.set"));
+    const struct {
+        std::string path;
+        int result;
+    } cases[] = {
+        {dir.File("pipe.set"), -1},
+        {"/dev/zero", -1},
+        {dir.File("folder.set"), -1},
+        {dir.File("missing.set"), -1},
+    };
+    for (const auto& c : cases) {
+        Image back = image;
+        const test::BlockingGuard guard;
+        EXPECT_EQ(Read(c.path, back), c.result) << c.path;
+        EXPECT_FALSE(guard.Fired()) << c.path << " blocked";
+        EXPECT_EQ(back, image) << c.path;
+    }
+}
+
 TEST_F(ParamFile, WritesTwoHundredFiftySixBytesThatReadBack) {
     const std::string path = Write(image);
     EXPECT_EQ(fs::file_size(path), 256u);

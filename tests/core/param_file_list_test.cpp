@@ -8,6 +8,9 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "temp_dir.h"
 
 namespace tapwedge {
@@ -31,6 +34,34 @@ TEST(ParamFileList, ListsSetFilesWithoutRegardToCase) {
     names.clear();
     EXPECT_EQ(ListParamFileNames(dir.File("missing"), names), -1);
     EXPECT_TRUE(names.empty());
+}
+
+// Only what can be read as a file is listed: a named pipe would block its reader, and a device
+// or a link to nothing is no card-parameter file.
+TEST(ParamFileList, ListsRegularFilesOnly) {
+    test::TempDir dir;
+    test::WriteAll(dir.File("a.set"), "x");
+    ASSERT_EQ(::mkfifo(dir.File("pipe.set").c_str(), 0600), 0);
+    ASSERT_EQ(::symlink(dir.File("a.set").c_str(), dir.File("link.set").c_str()), 0);
+    ASSERT_EQ(::symlink(dir.File("pipe.set").c_str(), dir.File("pipelink.set").c_str()), 0);
+    ASSERT_EQ(::symlink(dir.File("gone").c_str(), dir.File("dangling.set").c_str()), 0);
+    ASSERT_EQ(::symlink("/dev/null", dir.File("null.set").c_str()), 0);
+    std::vector<std::string> names;
+    EXPECT_EQ(ListParamFileNames(dir.Folder(), names), 0);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"a.set", "link.set"}));
+}
+
+// Names that differ only in case are two files: the one spelled as given wins, and without it
+// the first that matches without regard to case.
+TEST(ParamFileList, AnExactNameWinsOverOneThatDiffersInCase) {
+    const std::vector<std::string> names = {"card.set", "CARD.set", "Card.set"};
+    EXPECT_EQ(FindListedName(names, "Card.set"), 2);
+    EXPECT_EQ(FindListedName(names, "CARD.set"), 1);
+    EXPECT_EQ(FindListedName(names, "card.set"), 0);
+    EXPECT_EQ(FindListedName(names, "CARD.SET"), 0);
+    EXPECT_EQ(FindListedName(names, "x.set"), -1);
+    EXPECT_EQ(FindListedName({}, "a.set"), -1);
 }
 
 TEST(ParamFileList, NamesMatchIgnoringCase) {

@@ -61,7 +61,12 @@ TEST(ProfileFile, WriteChangesOnlyTheKeysWritten) {
     ini.Write("Parameter", "Log", "OFF");  // keeps the file's spelling of the key
     ini.Write("PARAMETER", "PATH", "/tmp/");  // new key: end of its section, before the blank line
     ini.Write("OTHER", "Y", "2");          // new key after a last line without line end
-    ini.Write("NEW", "K", "v\nINJECTED=1");  // new section; a line break ends the value
+    // A value that would read back otherwise is not written: no line of its own for what follows
+    // a line break, no blanks around it that the reader drops.
+    for (const char* unreadable : {"v\nINJECTED=1", " v", "v\t", "\n"}) {
+        EXPECT_FALSE(ini.Write("NEW", "K", unreadable)) << unreadable;
+    }
+    EXPECT_TRUE(ini.Write("NEW", "K", "v"));  // new section
     EXPECT_TRUE(ini.Modified());
     EXPECT_EQ(ini.Text(),
               "; my settings\r\n"

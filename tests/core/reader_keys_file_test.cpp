@@ -3,8 +3,11 @@
 
 #include <cstring>
 
+#include <sys/stat.h>
+
 #include "core/param_file_cipher.h"
 #include "core/reader_keys_file.h"
+#include "file_faults.h"
 #include "temp_dir.h"
 
 namespace tapwedge::test {
@@ -74,6 +77,19 @@ TEST(ReaderKeysFile, AFileThatCannotBeReadIsLeftAlone) {
     WriteAll(dir.File("Card.set"), std::string(40, 'x'));
     EXPECT_EQ(StoreReaderKeys(dir.File("Card.set"), Keys(0x40), ImageWithEntry(0x9240)), -1);
     EXPECT_EQ(ReadAll(dir.File("Card.set")), std::string(40, 'x'));
+}
+
+// A named pipe under the file's name is no file to read the entries from: the keys are not
+// written, and the write-back returns at once instead of waiting for a writer of the pipe.
+TEST(ReaderKeysFile, ANamedPipeIsLeftAloneWithoutBlocking) {
+    TempDir dir;
+    ASSERT_EQ(::mkfifo(dir.File("Card.set").c_str(), 0600), 0);
+    const BlockingGuard guard;
+    EXPECT_EQ(StoreReaderKeys(dir.File("Card.set"), Keys(0x40), ImageWithEntry(0x9240)), -1);
+    EXPECT_FALSE(guard.Fired());
+    struct stat info {};
+    ASSERT_EQ(::lstat(dir.File("Card.set").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
 }
 
 }  // namespace

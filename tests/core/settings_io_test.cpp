@@ -1,13 +1,17 @@
 #include "core/settings_io.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <filesystem>
 #include <functional>
 
 #include "core/profile_file.h"
 #include "core/program_folder.h"
+#include "file_faults.h"
 #include "temp_dir.h"
 
 namespace tapwedge {
@@ -404,6 +408,59 @@ TEST(ProgramFolder, IsTheFolderOfTheRunningProgram) {
     EXPECT_TRUE(IsExistingFolder(folder));
     EXPECT_TRUE(std::filesystem::exists(folder + "core_tests"));
     EXPECT_EQ(AppSettings::Defaults().OutputOptions.CsvFolder, folder);
+}
+
+}  // namespace
+}  // namespace tapwedge
+
+namespace tapwedge {
+namespace {
+
+// A settings file that exists but cannot be read is never written over with the keys of one
+// save: the save is refused and its reason given.
+TEST_F(SettingsFile, AFileThatCannotBeReadIsLeftByteForByte) {
+    const std::string before = "[PARAMETER]\nBEEP=OFF\nFILE=cards.csv\n[COMUNICATION]\nCOM=5\n";
+    test::WriteAll(IniPath(), before);
+    // Root reads any file: the save runs as "nobody", who owns the folder but may only write
+    // the file.
+    std::filesystem::permissions(dir.Folder(), std::filesystem::perms::others_exec,
+                                 std::filesystem::perm_options::add);
+    ASSERT_EQ(::chmod(IniPath().c_str(), 0200), 0);
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(dir.Folder().c_str(), 65534, 65534), 0);
+        ASSERT_EQ(::chown(IniPath().c_str(), 65534, 65534), 0);
+    }
+    AppSettings changed = AppSettings::Defaults(dir.Folder());
+    changed.CommSettings.ComPort = 9;
+    const auto result = test::RunUnprivileged([&] {
+        errno = 0;
+        const int saved = SaveSettings(changed, kSaveCommunication | kSaveOutputSettings,
+                                       kIniFileName, dir.Folder());
+        return saved == 0 ? 0 : errno;
+    });
+    if (!result) GTEST_SKIP() << "cannot run as an unprivileged user";
+    EXPECT_EQ(*result, EACCES);
+    ::chmod(IniPath().c_str(), 0600);
+    EXPECT_EQ(IniText(), before);
+}
+
+// A value that would read back otherwise is not written: the rest of the save is, and the save
+// is told as failed.
+TEST_F(SettingsFile, AValueThatWouldNotReadBackIsNotWritten) {
+    for (const std::string name : {"a\nb.csv", " lead.csv", "trail.csv\t"}) {
+        SCOPED_TRACE(name);
+        test::WriteAll(IniPath(), "[PARAMETER]\nFILE=before.csv\n");
+        AppSettings changed = AppSettings::Defaults(dir.Folder());
+        changed.OutputOptions.CsvFileName = name;
+        changed.OutputOptions.Beep = 0;
+        errno = 0;
+        EXPECT_EQ(SaveSettings(changed, kSaveOutputSettings, kIniFileName, dir.Folder()), -1);
+        EXPECT_EQ(errno, EINVAL);
+        const AppSettings back = LoadMissing();
+        EXPECT_EQ(back.OutputOptions.CsvFileName, "before.csv");
+        EXPECT_EQ(back.OutputOptions.Beep, 0) << "the other keys are saved";
+        EXPECT_EQ(IniText().find("b.csv\n"), std::string::npos);
+    }
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -164,6 +165,33 @@ TEST_F(FirstRun, AnInstallationIsSeededFromItsPresetAndTypesAFelicaIdm) {
     EXPECT_EQ(run.Typed(kIdm.size() + 1, kOutputWaitMs), kIdm + "\t");
     EXPECT_EQ(OwnLines(run.ProgramErrors()), "");
     EXPECT_TRUE(run.ProgramRunning());
+}
+
+// An installation can be removed by the list of the files it installed (install_manifest.txt):
+// removing every file of the list leaves no file under the prefix. The list is taken from this
+// install run itself, so that installs running beside it cannot mix theirs in.
+TEST(InstallManifest, ListsEveryInstalledFile) {
+    rig::TempFolder tmp("tapwedge-manifest");
+    const std::string prefix = tmp / "prefix";
+    const std::string manifest = tmp / "manifest.txt";
+    const std::string script = tmp / "install.cmake";
+    std::ofstream(script) << "set(CMAKE_INSTALL_PREFIX \"" << prefix << "\")\n"
+                          << "include(\"" TAPWEDGE_BUILD_DIR "/cmake_install.cmake\")\n"
+                          << "string(REPLACE \";\" \"\\n\" listed \"${CMAKE_INSTALL_MANIFEST_FILES}\")\n"
+                          << "file(WRITE \"" << manifest << "\" \"${listed}\\n\")\n";
+    ASSERT_EQ(RunToEnd({CMAKE_COMMAND_PATH, "-P", script}, tmp / "install.log", 60000), 0)
+        << ReadFile(tmp / "install.log");
+    std::istringstream listed(ReadFile(manifest));
+    std::vector<std::string> files;
+    for (std::string line; std::getline(listed, line);)
+        if (!line.empty()) files.push_back(line);
+    for (const char* entry : {"/share/applications/tapwedge.desktop", "/share/tapwedge/autostart/tapwedge.desktop"})
+        EXPECT_NE(std::find(files.begin(), files.end(), prefix + entry), files.end()) << entry;
+    for (const std::string& file : files) fs::remove(file);
+    std::vector<std::string> left;
+    for (const auto& entry : fs::recursive_directory_iterator(prefix))
+        if (!entry.is_directory()) left.push_back(entry.path());
+    EXPECT_TRUE(left.empty()) << left.front();
 }
 
 TEST(DebianPackage, HoldsTheInstallationAndDependsOnQtWidgetsAndXTest) {

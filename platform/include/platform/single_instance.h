@@ -13,11 +13,13 @@ enum class InstanceLock {
 
 struct InstanceLockResult {
     InstanceLock State = InstanceLock::Failed;
-    std::string Error;
+    std::string Error;     // with the lock file's path
+    int ErrorNumber = 0;   // errno of a failure
 };
 
-// Locks folder/name.lock (created with mode 0600 when missing, never through a symbolic link).
-// The descriptor stays open on success and is closed otherwise.
+// Locks folder/name.lock (created with mode 0600 when missing, never through a symbolic link,
+// and only when it is a regular file). The descriptor stays open on success and is closed
+// otherwise.
 InstanceLockResult LockSingleInstance(const std::string& folder, const std::string& name);
 
 }  // namespace platform
