@@ -1,7 +1,7 @@
 #include "app/end_session_watcher.h"
 
-#include <QGuiApplication>
-#include <QSessionManager>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -34,10 +34,20 @@ EndSessionWatcher::EndSessionWatcher(QObject* parent) : QObject(parent) {
     action.sa_flags = SA_RESTART;
     for (const int number : {SIGTERM, SIGHUP, SIGINT}) sigaction(number, &action, nullptr);
 
-    if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
-        connect(gui, &QGuiApplication::commitDataRequest, this,
-                [this](QSessionManager&) { Request(); });
+    // The session manager's Die comes as a Quit event to the application. Its SaveYourself
+    // (commitDataRequest) is no end: a checkpoint ("Save session") sends it too, and at a
+    // logout Die follows once every program has saved.
+    if (QCoreApplication* application = QCoreApplication::instance()) {
+        application->installEventFilter(this);
     }
+}
+
+bool EndSessionWatcher::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != QCoreApplication::instance() || event->type() != QEvent::Quit) return false;
+    // The program ends in its own order (the reader closed, a card being typed stopped at the
+    // next key), then leaves the event loop itself.
+    Request();
+    return true;
 }
 
 EndSessionWatcher::~EndSessionWatcher() {

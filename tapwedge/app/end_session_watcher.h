@@ -1,7 +1,9 @@
 #pragma once
-// Turns the end of the desktop session and the signals that end a program (SIGTERM, SIGHUP,
-// SIGINT) into one Qt signal on the user-interface thread. The signal handler only writes a
-// byte into a pipe; the event loop reads it.
+// Turns the end of the desktop session (the session manager's Die, which Qt delivers as a Quit
+// event to the application) and the signals that end a program (SIGTERM, SIGHUP, SIGINT) into
+// one Qt signal on the user-interface thread. A checkpoint of the session is no end. The signal
+// handler only writes a byte into a pipe; the event loop reads it. The program leaves its event
+// loop with QCoreApplication::exit, which sends no Quit event.
 #include <QObject>
 
 class QSocketNotifier;
@@ -20,6 +22,9 @@ public:
 
 signals:
     void EndSessionRequested();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void OnSignalPipe();

@@ -86,7 +86,8 @@ int main(int argc, char** argv) {
                          &TForm1::WMEndSession);
         // Asked for while the form was being built (during its start-up message).
         if (endSession.Requested()) form.WMEndSession();
-        QObject::connect(&form, &TForm1::Closed, &application, &QCoreApplication::quit,
+        // exit, not quit: quit sends the Quit event that stands for the session manager's Die.
+        QObject::connect(&form, &TForm1::Closed, &application, [] { QCoreApplication::exit(0); },
                          Qt::QueuedConnection);
         if (!form.Closing()) QCoreApplication::exec();
         platform::SetMessagePump({});

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 
+#include "app/outside_tick.h"
 #include "app/tasktray_icon.h"
 #include "app/ui_hooks.h"
 #include "app/view_form.h"
@@ -125,19 +126,29 @@ void TForm1::BuildMenu() {
     connect(PopupMenu1, &QMenu::aboutToHide, this, &TForm1::OnMenuHidden);
     // A checkable action toggles itself before it reports the click; the handlers own the
     // check mark, so the click's own toggle is taken back first.
-    connect(N4StopMItem, &QAction::triggered, this, [this] {
+    // An item chosen while a polling tick is in progress (from a menu that was already open)
+    // runs once the tick has ended. "終了" alone acts at once: inside a tick it only stops
+    // polling and leaves the end to Timer2.
+    const auto outsideTick = [this](void (TForm1::*handler)()) {
+        return [this, handler] {
+            // Chosen, not dismissed: the menu's closing must not resume polling meanwhile.
+            RemoveDeactivationHandler();
+            RunOutsideTick(this, [this, handler] { (this->*handler)(); });
+        };
+    };
+    connect(N4StopMItem, &QAction::triggered, this, [this, outsideTick] {
         N4StopMItem->setChecked(!N4StopMItem->isChecked());
-        N4StopMItemClick();
+        outsideTick(&TForm1::N4StopMItemClick)();
     });
-    connect(N7ViewMItem, &QAction::triggered, this, [this] {
+    connect(N7ViewMItem, &QAction::triggered, this, [this, outsideTick] {
         N7ViewMItem->setChecked(!N7ViewMItem->isChecked());
-        N7ViewMItemClick();
+        outsideTick(&TForm1::N7ViewMItemClick)();
     });
     connect(N5CloseMItem, &QAction::triggered, this, &TForm1::N5CloseMItemClick);
-    connect(N1SetMItem, &QAction::triggered, this, &TForm1::N1SetMItemClick);
-    connect(N2CardMItem, &QAction::triggered, this, &TForm1::N2CardMItemClick);
-    connect(N3PortMItem, &QAction::triggered, this, &TForm1::N3PortMItemClick);
-    connect(N6VerMItem, &QAction::triggered, this, &TForm1::N6VerMItemClick);
+    connect(N1SetMItem, &QAction::triggered, this, outsideTick(&TForm1::N1SetMItemClick));
+    connect(N2CardMItem, &QAction::triggered, this, outsideTick(&TForm1::N2CardMItemClick));
+    connect(N3PortMItem, &QAction::triggered, this, outsideTick(&TForm1::N3PortMItemClick));
+    connect(N6VerMItem, &QAction::triggered, this, outsideTick(&TForm1::N6VerMItemClick));
 }
 
 void TForm1::FormCreate() {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/main_form.h"
+#include "app/outside_tick.h"
 #include "app/tasktray_icon.h"
 #include "app/ui_hooks.h"
 #include "app/view_form.h"
@@ -39,9 +40,18 @@ void TForm1::Timer1Timer() {
     if (Settings.PollingStopped || PollBusy || closing_) return;
     PollBusy = 1;
     Timer1->stop();
-    TickSteps();
+    // What the user starts meanwhile (the menu, its items) waits for the end of the tick.
+    BeginTick();
+    try {
+        TickSteps();
+    } catch (...) {
+        PollBusy = 0;
+        AbandonTick();
+        throw;
+    }
     if (!Settings.PollingStopped && !closing_) Timer1->start();
     PollBusy = 0;
+    EndTick();
 }
 
 // Every wait of a tick processes messages, so the menu may pause polling (the paused bit, which
@@ -152,8 +162,8 @@ void TForm1::ReadAndOutput() {
 }
 
 void TForm1::TypeCard() {
-    // A menu that opened while the card was read is shut for the output and opened again after
-    // it, as a click during the output opens it only then.
+    // A menu that was open when the tick began is shut for the output and opened again after it
+    // (a click during the tick opens it only after the tick).
     const bool menuWasOpen = PopupMenu1->isVisible();
     const QPoint menuAt = PopupMenu1->pos();
     if (menuWasOpen) {
@@ -161,11 +171,9 @@ void TForm1::TypeCard() {
         PopupMenu1->hide();
         menuSetAside_ = false;
     }
-    if (TrayIcon) TrayIcon->HoldClicks(true);
     TypeOutputItems({Settings.OutputItems, Settings.OutputOptions, injector_, &closing_}, CardID,
                     CardData);
     if (closing_ || !TrayIcon) return;
-    TrayIcon->HoldClicks(false);
     if (menuWasOpen && !PopupMenu1->isVisible()) PopupMenu1->popup(menuAt);
 }
 

@@ -26,6 +26,8 @@ namespace tapwedge::app {
 template <typename Steps>
 void TForm1::AroundDialog(Steps steps) {
     RemoveDeactivationHandler();
+    // Paused while the dialog is open, also when the item came without the menu (which pauses).
+    if (!Settings.PollingStopped) SetPolling(false);
     EnableMenuItems(false);
     ++dialogsOpen_;
     steps();

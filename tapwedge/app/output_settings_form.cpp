@@ -21,6 +21,7 @@
 #include <utility>
 
 #include "app/edit_event_filters.h"
+#include "app/title_bar_only.h"
 #include "app/typing_limit.h"
 #include "app/ui_hooks.h"
 #include "core/key_filters.h"
@@ -83,6 +84,10 @@ QString WithOneTrailingSeparator(QString folder) {
 
 TForm2::TForm2(QWidget* owner, const OutputOptions& options, const OutputItems& items)
     : QDialog(owner) {
+    // A title bar with a close box (Cancel) only: a minimised modal dialog would hide itself and
+    // keep polling paused.
+    ShowTitleBarOnly(this);
+    setWindowFlag(Qt::WindowCloseButtonHint);
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("設定フォーム"));
     BuildControls();

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <exception>
 
+#include "app/outside_tick.h"
 #include "app/ui_hooks.h"
 #include "platform/exception_handler.h"
 
@@ -34,15 +35,26 @@ bool TapwedgeApplication::notify(QObject* receiver, QEvent* event) {
     }
 }
 
+namespace {
+
+// A line on standard error at once; the box outside a polling tick, so that no box takes the
+// keys of a card being typed.
+void TellException(const QString& text) {
+    std::fprintf(stderr, "tapwedge: %s\n", qPrintable(text));
+    RunOutsideTick(QCoreApplication::instance(), [text] { ShowMessage(text); });
+}
+
+}  // namespace
+
 void InstallExceptionDisplay() {
     platform::SetExceptionHandler([](void*, std::exception_ptr error) {
         const QString text = QString::fromStdString(platform::DescribeException(error));
         QCoreApplication* application = QCoreApplication::instance();
         if (application == nullptr) return;
         if (QThread::currentThread() == application->thread()) {
-            ShowMessage(text);
+            TellException(text);
         } else {
-            QMetaObject::invokeMethod(application, [text] { ShowMessage(text); },
+            QMetaObject::invokeMethod(application, [text] { TellException(text); },
                                       Qt::QueuedConnection);
         }
     });

@@ -19,8 +19,9 @@ private:
     QTranslator qtTexts_;
 };
 
-// Installs the program's exception display as the platform's exception handler: a message box
-// on the user-interface thread (an exception from another thread is queued to it).
+// Installs the program's exception display as the platform's exception handler: a line on
+// standard error and a message box on the user-interface thread (an exception from another
+// thread is queued to it), shown once a polling tick in progress has ended.
 void InstallExceptionDisplay();
 
 }  // namespace tapwedge::app

@@ -1,19 +1,22 @@
 #pragma once
 // The program's icon in the desktop's notification area. A left click (also the second one of a
 // quick pair, which the desktop reports as a double click) opens the left menu at the cursor; a
-// right click opens the right menu, which the program leaves unset.
+// right click opens the right menu, which the program leaves unset. While a window of the program
+// is modal, a click brings that window back to the front instead (un-minimised, raised, active),
+// whatever the tray host: a dialog hidden by minimising must not leave the user without a way back.
 #include <QIcon>
 #include <QObject>
 #include <QPoint>
 #include <QString>
 #include <QSystemTrayIcon>
+#include <QWidget>
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QMenu;
-class QWidget;
 
 namespace tapwedge::app {
 
@@ -48,10 +51,6 @@ public:
     int MessagesShown = 0;
     QString LastMessage;
 
-    // While held, a click opens no menu: the last one is kept and handled when the hold ends
-    // (a menu that opened would take the keys of a card being typed).
-    void HoldClicks(bool hold);
-
     // The icon as the desktop sees it.
     QSystemTrayIcon& TrayIcon() { return tray_; }
 
@@ -60,14 +59,20 @@ private:
         std::uint8_t Button;
         QPoint At;
     };
+    class BlockedClicks;
     void OnActivated(QSystemTrayIcon::ActivationReason reason);
     void ButtonUp(std::uint8_t button);
     void HandleClick(const Click& click);
+    // Whether an X window is the icon's own (an XEmbed tray's).
+    bool IsIconWindow(WId window) const;
     void ShowTip();
 
     QSystemTrayIcon tray_;
-    bool held_ = false;
+    // A click during a polling tick opens the menu only once the tick has ended (a menu that
+    // opened would take the keys of a card being typed, or run its items inside the tick's
+    // waits); the last one is kept.
     std::optional<Click> keptClick_;
+    std::unique_ptr<BlockedClicks> blockedClicks_;
     QString tip_;
     QString tipNote_;
 };

@@ -3,6 +3,8 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QDialog>
+#include <QEvent>
+#include <QListWidget>
 #include <QMenu>
 #include <QSystemTrayIcon>
 #include <QPlainTextEdit>
@@ -10,15 +12,21 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <functional>
 #include <memory>
+#include <stdexcept>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "app/card_param_form.h"
 #include "app/main_form.h"
+#include "app/tapwedge_application.h"
 #include "app/tasktray_icon.h"
 #include "app/view_form.h"
 #include "fake_ftdi_control.h"
+#include "platform/exception_handler.h"
 #include "platform/message_pump.h"
 #include "platform/recording_key_injector.h"
 #include "program_rig.h"
@@ -492,6 +500,167 @@ TEST_P(Polling, ATrayClickWhileACardIsOutputOpensTheMenuOnlyAfterIt) {
         form->Timer1Timer();
     }
     EXPECT_EQ(Csv(), Lines(3));
+}
+
+// The user reads a dialog chosen from the tray menu for longer than the reader takes to answer.
+constexpr int kDialogOpenMs = 800;
+
+void AnswerAfterReading(std::function<void(QDialog&)> answer) {
+    AnswerNextDialog([answer](QDialog& dialog) {
+        QTimer::singleShot(kDialogOpenMs, &dialog, [answer, &dialog] { answer(dialog); });
+    });
+}
+
+// A dialog chosen from the tray menu while a connection step waits for its reply (which comes
+// at once) runs only after the tick: the reply is taken, and the reader is ready with its type
+// and card key ID as without the dialog.
+TEST_P(Polling, ADialogChosenDuringAConnectionWaitLeavesTheReaderReady) {
+    reader->sim.SetVersionText("TQ5822 V1.00");  // with encryption: a key ID is fetched
+    reader->sim.AddKeyEntry({.key_id = 0x20});
+    Start();
+    const struct {
+        const char* wait;
+        std::uint8_t command;
+        QAction* TForm1::*item;
+    } cases[] = {
+        {"version", 0xFE, &TForm1::N6VerMItem},
+        {"authentication", 0x70, &TForm1::N2CardMItem},  // its password box, cancelled
+        {"card key ID", 0x1A, &TForm1::N6VerMItem},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.wait);
+        bool dialogInsideTick = false;
+        reader->sim.InjectFault({.command = c.command, .reply_delay_ms = 50});
+        RunInsideWait(reader->sim, c.command, [&] {
+            AnswerAfterReading([&](QDialog& dialog) {
+                dialogInsideTick = form->PollBusy != 0;
+                dialog.reject();
+            });
+            ChooseFromTrayMenu(*form, (*form).*c.item);
+        });
+        form->Timer1Timer();
+        platform::SetMessagePump([] { QCoreApplication::processEvents(); });
+        EXPECT_FALSE(dialogInsideTick);
+        EXPECT_TRUE(ui.Boxes.empty()) << ui.Texts().front().toStdString();
+        EXPECT_EQ(form->ReaderState, kReady);
+        EXPECT_EQ(Tip(), QStringLiteral("デバイス検出済/COMポートオープン"));
+        EXPECT_EQ(form->Settings.CommSettings.ReaderType, 0xD1);
+        EXPECT_EQ(form->Settings.CardKeyId, 0x20);
+        EXPECT_TRUE(form->Timer1->isActive());
+
+        // The next card is read.
+        form->Timer1->stop();
+        const int card = reader->sim.AddCard(FelicaCard{});
+        form->Timer1Timer();
+        EXPECT_EQ(Csv(), Lines(1));
+        reader->sim.TakeAway(card);
+        form->Timer1Timer();  // no card: the next one counts as new
+        std::remove(folder.File("log.csv").c_str());
+
+        // The next case connects from the start.
+        TwClose();
+        form->ReaderState = 0;
+        form->LastUsbState = 0;
+        form->Settings.CardKeyId = 0xF0F0F0;
+        form->ShowTrayStatus(0);
+    }
+}
+
+// A Mifare entry that outputs the UID only; with a fixed width of area 1, its data text is that
+// many '0's.
+CardParamImage MifareUidImage(std::uint8_t width1) {
+    CardParamImage image{};
+    image.Entries[0].SetKind(0x8260);
+    image.Width1 = width1;
+    return image;
+}
+
+// "カード設定" confirmed while the halt of a Mifare read waits (the read's last wait): the card
+// that was read goes out as the parameters it was read with say; the next card by the new ones.
+TEST_P(Polling, CardSettingsChosenDuringAReadChangeOnlyTheNextCardsOutput) {
+    folder.WriteCardSet(MifareUidImage(0));
+    folder.WriteCardSet(MifareUidImage(7), "Wide.set");
+    Start();
+    ASSERT_TRUE(TickUntilReady());
+    const int card = reader->sim.AddCard(tapwedge::sim::MifareCard{});
+    form->Timer1Timer();
+    const std::string line = Csv();
+    ASSERT_NE(line, "");
+    EXPECT_EQ(line.find("0000000"), std::string::npos);
+    reader->sim.TakeAway(card);
+    form->Timer1Timer();
+    reader->sim.PutBack(card);
+
+    bool chosen = false;
+    reader->sim.InjectFault({.command = 0xC4, .reply_delay_ms = 50});
+    RunInsideWait(reader->sim, 0xC4, [&] {
+        AnswerCardDialog([&](tapwedge::app::TPosParaForm& dialog) {
+            auto* list = dialog.findChild<QListWidget*>(QStringLiteral("ListBox1"));
+            ASSERT_NE(list, nullptr);
+            const auto found = list->findItems(QStringLiteral("Wide.set"), Qt::MatchExactly);
+            ASSERT_EQ(found.size(), 1);
+            list->setCurrentItem(found.front());
+            chosen = true;
+            Click(dialog, "OkBitBtn");
+        });
+        ChooseFromTrayMenu(*form, form->N2CardMItem);
+    });
+    form->Timer1Timer();
+    platform::SetMessagePump([] { QCoreApplication::processEvents(); });
+    ASSERT_TRUE(chosen);
+    EXPECT_EQ(form->Settings.CardFileName, "Wide.set");
+    EXPECT_EQ(Csv(), line + line);
+
+    form->Timer1->stop();
+    reader->sim.TakeAway(card);
+    form->Timer1Timer();
+    reader->sim.PutBack(card);
+    form->Timer1Timer();
+    const std::string third = Csv().substr(2 * line.size());
+    EXPECT_NE(third.find("0000000"), std::string::npos) << third;
+    EXPECT_TRUE(ui.Boxes.empty());
+}
+
+// An object whose events throw, as a faulty handler would.
+class ThrowingObject : public QObject {
+public:
+    bool event(QEvent* event) override {
+        if (event->type() == QEvent::User) throw std::runtime_error("ハンドラの例外");
+        return QObject::event(event);
+    }
+};
+
+// An exception that an event handler raises while a card is typed: the card's keys all go to
+// the focused window; the box tells it after the card.
+TEST_P(Polling, AnExceptionDuringTypingIsToldAfterTheCard) {
+    folder.WriteIni(IniFor(GetParam(), "WAITTIME=5\n"));
+    tapwedge::app::InstallExceptionDisplay();
+    Start();
+    ASSERT_TRUE(TickUntilReady());
+    const int card = reader->sim.AddCard(FelicaCard{});
+    form->Timer1Timer();
+    const std::size_t keysOfOneRead = keys.Records.size();
+    reader->sim.TakeAway(card);
+    form->Timer1Timer();
+    keys.Records.clear();
+
+    std::size_t keysAtBox = 0;
+    tapwedge::app::SetMessageBoxHook([&](const tapwedge::app::MessageBoxRequest& request) {
+        ui.Boxes.push_back(request);
+        keysAtBox = keys.Records.size();
+        return tapwedge::app::kResultOk;
+    });
+    ThrowingObject faulty;
+    RunFromPump([&] { return keys.Records.size() >= 4; },
+                [&] { QCoreApplication::postEvent(&faulty, new QEvent(QEvent::User)); });
+    reader->sim.PutBack(card);
+    form->Timer1Timer();
+    platform::SetMessagePump([] { QCoreApplication::processEvents(); });
+    platform::SetExceptionHandler({});
+    EXPECT_EQ(keys.Records.size(), keysOfOneRead);
+    EXPECT_EQ(ui.Texts(), std::vector<QString>{QStringLiteral("ハンドラの例外")});
+    EXPECT_EQ(keysAtBox, keysOfOneRead);
+    EXPECT_EQ(Csv(), Lines(2));
 }
 
 class UsbPolling : public PollingBase, public ::testing::Test {

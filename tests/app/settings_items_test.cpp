@@ -246,19 +246,29 @@ TEST_F(SettingsItems, AWrongOrCancelledPasswordOpensNothing) {
     }
 }
 
-// Answers the password with the settings password, then hands the card dialog to `answer`.
-void AnswerCardDialog(std::function<void(tapwedge::app::TPosParaForm&)> answer) {
-    AnswerNextDialog([answer](QDialog& password) {
-        password.findChild<QLineEdit*>(QStringLiteral("PasswordEdit"))->setText("58316");
-        AnswerNextDialog(
-            [answer](QDialog& dialog) {
-                auto* card = qobject_cast<tapwedge::app::TPosParaForm*>(&dialog);
-                ASSERT_NE(card, nullptr);
-                answer(*card);
-            },
-            "tapwedge::app::TPosParaForm");
-        Click(password, "OkBtn");
+// A minimised modal dialog would hide itself and keep polling paused: the settings dialogs ask
+// for a title bar without minimise and maximise boxes, as the program's other dialogs.
+TEST_F(SettingsItems, TheSettingsDialogsOfferNoMinimiseOrMaximiseBox) {
+    const auto titleBarOnly = [](const QDialog& dialog) {
+        const Qt::WindowFlags flags = dialog.windowFlags();
+        return flags.testFlag(Qt::CustomizeWindowHint) && flags.testFlag(Qt::WindowTitleHint) &&
+               !flags.testFlag(Qt::WindowMinimizeButtonHint) &&
+               !flags.testFlag(Qt::WindowMaximizeButtonHint);
+    };
+    bool outputDialog = false;
+    AnswerNextDialog([&](QDialog& dialog) {
+        outputDialog = titleBarOnly(dialog);
+        dialog.reject();
     });
+    Choose(form->N1SetMItem);
+    EXPECT_TRUE(outputDialog) << "設定フォーム";
+    bool cardDialog = false;
+    AnswerCardDialog([&](tapwedge::app::TPosParaForm& card) {
+        cardDialog = titleBarOnly(card);
+        card.reject();
+    });
+    Choose(form->N2CardMItem);
+    EXPECT_TRUE(cardDialog) << "Card";
 }
 
 TEST_F(SettingsItems, TheCardDialogOffersIso15693OnlyWhileTheReaderHandlesIt) {

@@ -1,6 +1,8 @@
 // The tray menu with the real polling loop: the pause while it is open, stop, view and exit.
 #include <QAction>
 #include <QCoreApplication>
+#include <QDialog>
+#include <QSystemTrayIcon>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QMenu>
@@ -124,6 +126,32 @@ TEST_F(TrayMenu, ViewCreatesTheDataViewOnceAndHidesAndShowsIt) {
     Choose(form->N7ViewMItem);
     EXPECT_EQ(form->ViewForm.get(), view);
     EXPECT_TRUE(view->isVisible());
+}
+
+// While a window of the program is modal (here the version dialog, minimised by the user), a
+// click on the icon, whatever the tray host reports it through, brings that window back instead
+// of opening the menu; with none open, the click opens the menu.
+TEST_F(TrayMenu, AClickWhileADialogIsOpenBringsItBackInsteadOfTheMenu) {
+    const auto click = [&] { emit form->TrayIcon->TrayIcon().activated(QSystemTrayIcon::Trigger); };
+    bool minimised = false;
+    bool menuOpened = true;
+    bool broughtBack = false;
+    AnswerNextDialog([&](QDialog& dialog) {
+        dialog.showMinimized();
+        minimised = dialog.isMinimized();
+        click();
+        menuOpened = form->PopupMenu1->isVisible();
+        broughtBack = dialog.isVisible() && !dialog.isMinimized();
+        dialog.reject();
+    });
+    Choose(form->N6VerMItem);
+    EXPECT_TRUE(minimised);
+    EXPECT_FALSE(menuOpened);
+    EXPECT_TRUE(broughtBack);
+    EXPECT_TRUE(form->Timer1->isActive());
+
+    click();
+    EXPECT_TRUE(form->PopupMenu1->isVisible());
 }
 
 TEST_F(TrayMenu, ExitWhenIdleEndsAtOnce) {

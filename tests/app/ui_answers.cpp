@@ -3,11 +3,14 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
+#include <QLineEdit>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include <memory>
+
+#include "app/card_param_form.h"
 
 namespace tapwedge_test {
 
@@ -33,6 +36,20 @@ void Click(QDialog& dialog, const char* button) {
     auto* target = dialog.findChild<QAbstractButton*>(QString::fromLatin1(button));
     ASSERT_NE(target, nullptr) << button;
     target->click();
+}
+
+void AnswerCardDialog(std::function<void(TPosParaForm&)> answer) {
+    AnswerNextDialog([answer](QDialog& password) {
+        password.findChild<QLineEdit*>(QStringLiteral("PasswordEdit"))->setText("58316");
+        AnswerNextDialog(
+            [answer](QDialog& dialog) {
+                auto* card = qobject_cast<TPosParaForm*>(&dialog);
+                ASSERT_NE(card, nullptr);
+                answer(*card);
+            },
+            "tapwedge::app::TPosParaForm");
+        Click(password, "OkBtn");
+    });
 }
 
 UiAnswers::UiAnswers() {

@@ -10,6 +10,9 @@
 #include "app/ui_hooks.h"
 
 class QDialog;
+namespace tapwedge::app {
+class TPosParaForm;
+}
 
 namespace tapwedge_test {
 
@@ -18,6 +21,9 @@ namespace tapwedge_test {
 void AnswerNextDialog(std::function<void(QDialog&)> answer, const char* type = nullptr);
 // Clicks the dialog's button of that object name (a test failure when there is none).
 void Click(QDialog& dialog, const char* button);
+// Answers the password box of "カード設定" with the settings password, then hands the card
+// dialog to `answer`.
+void AnswerCardDialog(std::function<void(tapwedge::app::TPosParaForm&)> answer);
 
 class UiAnswers {
 public:

@@ -119,10 +119,39 @@ struct DesktopUser::Connection {
         return XGetWindowAttributes(display, window, &attributes) != 0 && attributes.override_redirect;
     }
 
+    // The top-level windows: the children of the root, and under a window manager the windows
+    // inside its frames.
+    std::vector<Window> TopLevels() const {
+        std::vector<Window> windows;
+        for (Window window : Children(root)) {
+            windows.push_back(window);
+            for (Window inside : Children(window)) windows.push_back(inside);
+        }
+        return windows;
+    }
+
     Window ShownTopLevel(const std::string& title, bool boxesOnly = false) const {
-        for (Window window : Children(root))
+        for (Window window : TopLevels())
             if (Viewable(window) && Title(window) == title && !(boxesOnly && Popup(window))) return window;
         return 0;
+    }
+
+    // The icon of the program with that class inside the tray, once there is one; 0 after timeoutMs.
+    Window TrayIcon(const std::string& resName, int timeoutMs) const {
+        Window icon = 0;
+        Until(timeoutMs, [&] { return (icon = EmbeddedWindowOfClass(root, resName, 0)) != 0; });
+        return icon;
+    }
+
+    // Moves the pointer to the middle of the window.
+    void PointAt(Window window) const {
+        XWindowAttributes attributes{};
+        XGetWindowAttributes(display, window, &attributes);
+        int x = 0, y = 0;
+        Window child = 0;
+        XTranslateCoordinates(display, window, root, attributes.width / 2, attributes.height / 2, &x, &y,
+                              &child);
+        XTestFakeMotionEvent(display, DefaultScreen(display), x, y, CurrentTime);
     }
 };
 
@@ -150,16 +179,9 @@ DesktopUser::~DesktopUser() {
 DesktopUser::WindowId DesktopUser::OpenTrayMenu(const std::string& resName, const std::string& menuTitle,
                                                 int timeoutMs) {
     if (!error_.empty()) return 0;
-    Window icon = 0;
-    if (!Until(timeoutMs, [&] { return (icon = x_->EmbeddedWindowOfClass(x_->root, resName, 0)) != 0; }))
-        return 0;
-    XWindowAttributes attributes{};
-    XGetWindowAttributes(x_->display, icon, &attributes);
-    int x = 0, y = 0;
-    Window child = 0;
-    XTranslateCoordinates(x_->display, icon, x_->root, attributes.width / 2, attributes.height / 2, &x, &y,
-                          &child);
-    XTestFakeMotionEvent(x_->display, DefaultScreen(x_->display), x, y, CurrentTime);
+    const Window icon = x_->TrayIcon(resName, timeoutMs);
+    if (icon == 0) return 0;
+    x_->PointAt(icon);
     XTestFakeButtonEvent(x_->display, 1, True, CurrentTime);
     XSync(x_->display, False);
     // A person's click lasts longer than the program takes to open the menu on the press, so
@@ -170,6 +192,73 @@ DesktopUser::WindowId DesktopUser::OpenTrayMenu(const std::string& resName, cons
     XSync(x_->display, False);
     if (menu == 0) menu = WaitForWindow(menuTitle, timeoutMs);
     return menu;
+}
+
+bool DesktopUser::ClickTrayIcon(const std::string& resName, int timeoutMs) {
+    if (!error_.empty()) return false;
+    const Window icon = x_->TrayIcon(resName, timeoutMs);
+    if (icon == 0) return false;
+    x_->PointAt(icon);
+    XTestFakeButtonEvent(x_->display, 1, True, CurrentTime);
+    XSync(x_->display, False);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    XTestFakeButtonEvent(x_->display, 1, False, CurrentTime);
+    XSync(x_->display, False);
+    return true;
+}
+
+bool DesktopUser::Minimise(WindowId window, int timeoutMs) {
+    if (!error_.empty()) return false;
+    XIconifyWindow(x_->display, window, DefaultScreen(x_->display));
+    XSync(x_->display, False);
+    return Until(timeoutMs, [&] { return !x_->Viewable(window); });
+}
+
+bool DesktopUser::ShowDesktop(WindowId hidden, int timeoutMs) {
+    if (!error_.empty()) return false;
+    SetShowingDesktop(true);
+    return Until(timeoutMs, [&] { return !x_->Viewable(hidden); });
+}
+
+void DesktopUser::EndShowDesktop() {
+    if (error_.empty()) SetShowingDesktop(false);
+}
+
+void DesktopUser::SetShowingDesktop(bool on) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = x_->root;
+    event.xclient.message_type = XInternAtom(x_->display, "_NET_SHOWING_DESKTOP", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = on ? 1 : 0;
+    XSendEvent(x_->display, x_->root, False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    XSync(x_->display, False);
+}
+
+bool DesktopUser::WaitUntilShown(WindowId window, int timeoutMs) {
+    if (!error_.empty()) return false;
+    return Until(timeoutMs, [&] { return x_->Viewable(window); });
+}
+
+bool DesktopUser::Focused(WindowId window) { return error_.empty() && x_->FocusWindow() == window; }
+
+bool DesktopUser::Offers(WindowId window, const std::string& action) {
+    if (!error_.empty()) return false;
+    const Atom allowed = XInternAtom(x_->display, "_NET_WM_ALLOWED_ACTIONS", False);
+    const Atom wanted = XInternAtom(x_->display, action.c_str(), False);
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    bool offered = false;
+    if (XGetWindowProperty(x_->display, window, allowed, 0, 64, False, XA_ATOM, &type, &format, &count,
+                           &after, &data) == Success &&
+        data != nullptr && format == 32) {
+        const auto* atoms = reinterpret_cast<const Atom*>(data);
+        for (unsigned long i = 0; i < count; ++i) offered = offered || atoms[i] == wanted;
+    }
+    if (data != nullptr) XFree(data);
+    return offered;
 }
 
 DesktopUser::WindowId DesktopUser::WaitForWindow(const std::string& title, int timeoutMs) {

@@ -26,6 +26,23 @@ public:
     // icon is the shown window of that class inside the tray) for the menu titled menuTitle;
     // the menu once it is shown, or 0 when the icon or the menu is not there within timeoutMs.
     WindowId OpenTrayMenu(const std::string& resName, const std::string& menuTitle, int timeoutMs);
+    // A left click on the tray icon of the program whose windows have the class name resName;
+    // false when the icon is not there within timeoutMs.
+    bool ClickTrayIcon(const std::string& resName, int timeoutMs);
+    // Minimises the window as its minimise box or the window manager's keys would; true once
+    // it is no longer shown.
+    bool Minimise(WindowId window, int timeoutMs);
+    // Asks the window manager to show the desktop, which hides every window (as a panel's "show
+    // desktop" button does); true once `hidden` is no longer shown.
+    bool ShowDesktop(WindowId hidden, int timeoutMs);
+    // Shows the windows that ShowDesktop hid and are still hidden.
+    void EndShowDesktop();
+    // Until the window is shown again; false after timeoutMs.
+    bool WaitUntilShown(WindowId window, int timeoutMs);
+    // Whether the window has the keyboard focus now.
+    bool Focused(WindowId window);
+    // Whether the window manager offers that action on the window ("_NET_WM_ACTION_MINIMIZE").
+    bool Offers(WindowId window, const std::string& action);
     // The shown top-level window titled exactly `title`, once there is one; 0 after timeoutMs.
     WindowId WaitForWindow(const std::string& title, int timeoutMs);
     // WaitForWindow for a window that is not a popup (menus and tool tips bypass the window
@@ -52,6 +69,7 @@ public:
 private:
     struct Connection;
     bool PressOne(const std::string& key);
+    void SetShowingDesktop(bool on);
     std::unique_ptr<Connection> x_;
     std::string error_;
 };

@@ -1,11 +1,13 @@
 // The tray menu and the program's boxes as a user meets them while cards come: a click on the
 // tray icon while a card is typed slowly leaves the card's keys to the focused window and opens
 // the menu after them; keys that the reader refuses are told in one box, after which the user
-// can reach the menu to mend them while the program keeps trying.
+// can reach the menu to mend them while the program keeps trying; a minimised settings dialog
+// comes back with a click on the tray icon.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <string>
+#include <thread>
 
 #include "desktop_user.h"
 #include "program_run.h"
@@ -81,6 +83,52 @@ TEST_F(MenuAndBoxes, RefusedReaderKeysAreToldOnceAndTheMenuStaysWithinReach) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(quietUntil - Clock::now());
     EXPECT_EQ(user.WaitForBox("Tapwedge", static_cast<int>(left.count())), 0u) << "the message came back";
     EXPECT_NE(run.Command("status").find(" authenticated=0"), std::string::npos);
+    EXPECT_TRUE(run.ProgramRunning()) << run.ProgramErrors();
+}
+
+// Under a window manager that draws a minimise box on every dialog it is let to (openbox), the
+// settings dialog "設定フォーム" offers none and cannot be minimised; hidden all the same (with the
+// whole desktop), a click on the tray icon brings it back with the keyboard and opens no menu
+// above it, and once it is closed polling goes on.
+TEST_F(MenuAndBoxes, AHiddenSettingsDialogComesBackWithATrayClick) {
+    RunOptions options;
+    options.window_manager = true;
+    options.screen = "1280x800x24";  // the dialog fits, as on a desk
+    ProgramRun run(options);
+    ASSERT_EQ(run.Error(), "");
+    ASSERT_TRUE(run.WaitReady(30000)) << "the program never authenticated: " << run.ProgramErrors();
+    ASSERT_TRUE(run.RecorderHoldsFocus(false)) << run.RecorderState();
+    DesktopUser user(run.DisplayName());
+    ASSERT_EQ(user.Error(), "");
+
+    const DesktopUser::WindowId menu = user.OpenTrayMenu("tapwedge", "Tapwedge", kWindowWaitMs);
+    ASSERT_NE(menu, 0u) << "no tray icon or no menu; " << user.Screen();
+    ASSERT_TRUE(user.Focus(menu, kWindowWaitMs)) << user.Screen();
+    ASSERT_TRUE(user.Press({"Down", "Return"}));  // "出力設定"
+    const DesktopUser::WindowId dialog = user.WaitForFocusedWindow("設定フォーム", kWindowWaitMs);
+    ASSERT_NE(dialog, 0u) << user.Screen() << "; " << run.ProgramErrors();
+    EXPECT_FALSE(user.Offers(dialog, "_NET_WM_ACTION_MINIMIZE"));
+    EXPECT_FALSE(user.Offers(dialog, "_NET_WM_ACTION_MAXIMIZE_HORZ"));
+
+    // Minimised without a box (the window manager refuses), or hidden with the whole desktop.
+    EXPECT_FALSE(user.Minimise(dialog, 500)) << "minimised";
+    ASSERT_TRUE(user.ShowDesktop(dialog, kWindowWaitMs)) << user.Screen();
+    ASSERT_TRUE(user.ClickTrayIcon("tapwedge", kWindowWaitMs));
+    EXPECT_TRUE(user.WaitUntilShown(dialog, kWindowWaitMs)) << "the dialog stays hidden; " << user.Screen();
+    EXPECT_NE(user.WaitForFocusedWindow("設定フォーム", kWindowWaitMs), 0u) << user.Screen();
+    EXPECT_EQ(user.WaitForWindow("Tapwedge", 500), 0u) << "a menu opened above the dialog";
+
+    ASSERT_TRUE(user.Focus(dialog, kWindowWaitMs));
+    ASSERT_TRUE(user.Press({"Escape"}));
+    ASSERT_TRUE(user.WaitUntilClosed(dialog, kWindowWaitMs)) << user.Screen();
+    user.EndShowDesktop();
+    // Polling goes on: the next card is logged (the key recorder does not outlive being hidden).
+    const CardOutput& card = kStandardOutputs[kFelicaOutput];
+    ASSERT_TRUE(Ok(run.Command(std::string("present ") + card.card)));
+    const auto logged = Clock::now() + std::chrono::milliseconds(kWindowWaitMs);
+    while (run.CsvText() != card.line && Clock::now() < logged)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(run.CsvText(), card.line);
     EXPECT_TRUE(run.ProgramRunning()) << run.ProgramErrors();
 }
 

@@ -2,6 +2,7 @@
 #include "program_files.h"
 #include "program_run.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -65,7 +66,9 @@ ProgramRun::ProgramRun(const RunOptions& options) : options_(options) {
         error_ = display_->Error();
         return;
     }
-    if (!StartTray() || !StartRecorder() || !StartProgram()) return;
+    if ((options_.window_manager && !StartWindowManager()) || !StartTray() || !StartRecorder() ||
+        !StartProgram())
+        return;
     error_ = LaunchProgram();
 }
 
@@ -75,7 +78,38 @@ ProgramRun::~ProgramRun() {
     sim_.reset();
     recorder_.reset();
     tray_.reset();
+    window_manager_.reset();
     display_.reset();
+}
+
+bool ProgramRun::StartWindowManager() {
+    rig::ChildProcess::Options options;
+    options.environment = {{"DISPLAY", display_->Name()}, {"HOME", tmp_.Path()}};
+    options.stderr_file = tmp_ / "openbox.err";
+    window_manager_ = std::make_unique<rig::ChildProcess>(
+        std::vector<std::string>{"openbox", "--sm-disable"}, options);
+    // Managing once it announces itself on the root window.
+    Display* x = XOpenDisplay(display_->Name().c_str());
+    if (x == nullptr) {
+        error_ = "cannot open the display";
+        return false;
+    }
+    const Atom check = XInternAtom(x, "_NET_SUPPORTING_WM_CHECK", False);
+    bool managing = false;
+    for (auto end = Clock::now() + std::chrono::seconds(10); !managing && Clock::now() < end;) {
+        Atom type = 0;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* data = nullptr;
+        managing = XGetWindowProperty(x, DefaultRootWindow(x), check, 0, 1, False, XA_WINDOW, &type,
+                                      &format, &count, &after, &data) == Success &&
+                   count == 1;
+        if (data != nullptr) XFree(data);
+        if (!managing) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    XCloseDisplay(x);
+    if (!managing) error_ = "no window manager: openbox did not start (package openbox)";
+    return managing;
 }
 
 bool ProgramRun::StartTray() {
@@ -183,7 +217,10 @@ bool ProgramRun::StartProgram() {
                            {"QT_QPA_PLATFORM", "xcb"},
                            {"XDG_RUNTIME_DIR", runtime},
                            // No session bus: Qt's tray icon goes to the XEmbed tray of trayer.
-                           {"DBUS_SESSION_BUS_ADDRESS", rig::kUnset}};
+                           {"DBUS_SESSION_BUS_ADDRESS", rig::kUnset},
+                           {"SESSION_MANAGER", options_.session_manager.empty()
+                                                   ? std::string(rig::kUnset)
+                                                   : options_.session_manager}};
     if (AsIs()) {
         options.environment["HOME"] = tmp_ / "home";
         options.environment["XDG_CONFIG_HOME"] = rig::kUnset;

@@ -5,7 +5,8 @@
 // pty bound to a COM number (reader-sim) or, preloaded into the program, on the fake D2XX
 // device "QT58-V". Cards go in and out of the field through the simulator's control socket.
 // The program can be ended and started again from the same folder, and the key recorder can let
-// the focus go while a test drives the program's dialogs.
+// the focus go while a test drives the program's dialogs. On request a window manager (openbox)
+// runs on the display, and the program registers with a session manager.
 #include <sys/types.h>
 
 #include <cstdint>
@@ -43,6 +44,10 @@ struct RunOptions {
     // When the rig runs as root: the program and the simulator run as this user and group, who
     // may write only the private home folder (0 = as the caller).
     uid_t user = 0;
+    // A window manager (openbox) on the display, which decorates the program's dialogs.
+    bool window_manager = false;
+    // SESSION_MANAGER of the program: the session manager it registers with ("" = none).
+    std::string session_manager;
 };
 
 // One key press the recorder saw: when (CLOCK_MONOTONIC ns) and its characters.
@@ -98,6 +103,7 @@ public:
     std::string RecorderState();
 
 private:
+    bool StartWindowManager();
     bool StartTray();
     bool StartRecorder();
     bool StartProgram();
@@ -113,6 +119,7 @@ private:
     std::string error_;
     rig::TempFolder tmp_{"tapwedge-e2e"};
     std::unique_ptr<tapwedge_test::XvfbDisplay> display_;
+    std::unique_ptr<rig::ChildProcess> window_manager_;
     std::unique_ptr<rig::ChildProcess> tray_;
     std::unique_ptr<rig::ChildProcess> recorder_;
     std::unique_ptr<rig::ChildProcess> sim_;
