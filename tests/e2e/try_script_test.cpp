@@ -118,8 +118,10 @@ TEST_F(TryScript, ARunTypesTheCardsAndRemovesItsScratchFolderAtTheEnd) {
 }
 
 TEST_F(TryScript, AnotherRunningCopyIsToldOnTheTerminal) {
-    // The lock of a running copy.
-    const int lock = open((tmp_ / "run/Tapwedge.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    // The lock of the user's running copy, in its settings folder.
+    fs::create_directories(tmp_ / "config/tapwedge");
+    const int lock =
+        open((tmp_ / "config/tapwedge/Tapwedge.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     ASSERT_GE(lock, 0);
     ASSERT_EQ(flock(lock, LOCK_EX | LOCK_NB), 0);
     rig::ChildProcess script({kTry, "--build", TAPWEDGE_BUILD_DIR}, Options(true));
