@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QGuiApplication>
+#include <QSessionManager>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -39,6 +41,13 @@ EndSessionWatcher::EndSessionWatcher(QObject* parent) : QObject(parent) {
     // logout Die follows once every program has saved.
     if (QCoreApplication* application = QCoreApplication::instance()) {
         application->installEventFilter(this);
+    }
+    // The program starts with the desktop through its autostart entry: a session restored at
+    // the next login must not start it a second time, a copy that would only be refused.
+    if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        connect(gui, &QGuiApplication::saveStateRequest, this, [](QSessionManager& manager) {
+            manager.setRestartHint(QSessionManager::RestartNever);
+        });
     }
 }
 

@@ -1,9 +1,10 @@
 #pragma once
 // Turns the end of the desktop session (the session manager's Die, which Qt delivers as a Quit
 // event to the application) and the signals that end a program (SIGTERM, SIGHUP, SIGINT) into
-// one Qt signal on the user-interface thread. A checkpoint of the session is no end. The signal
-// handler only writes a byte into a pipe; the event loop reads it. The program leaves its event
-// loop with QCoreApplication::exit, which sends no Quit event.
+// one Qt signal on the user-interface thread. A checkpoint of the session is no end, and the
+// session manager is asked never to restart the program (its autostart entry starts it). The
+// signal handler only writes a byte into a pipe; the event loop reads it. The program leaves its
+// event loop with QCoreApplication::exit, which sends no Quit event.
 #include <QObject>
 
 class QSocketNotifier;

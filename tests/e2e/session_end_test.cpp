@@ -1,6 +1,7 @@
 // The end of the desktop session as the program meets it, against the rig's session manager: a
 // checkpoint ("Save session") is no end, the program goes on typing cards; a logout (SaveYourself
 // with shutdown, then Die) ends it in order, with exit status 0.
+#include <X11/SM/SM.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -51,6 +52,9 @@ TEST(SessionEnd, ACheckpointIsNoEndALogoutEndsTheProgram) {
     EXPECT_TRUE(Typed(run, card)) << run.ProgramErrors();
     EXPECT_TRUE(run.ProgramRunning());
     EXPECT_EQ(manager.Clients(), 1);
+    // Started with the desktop by its autostart entry, not by the session: a session restored at
+    // the next login must not start a second copy, which would only say "すでに起動されています。".
+    EXPECT_EQ(manager.RestartStyleHint(), SmRestartNever);
 
     ASSERT_TRUE(manager.SaveYourself(true, kWaitMs)) << "no answer to the logout's SaveYourself";
     EXPECT_TRUE(run.ProgramRunning()) << "ended before the session manager said Die";

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -24,6 +25,7 @@ struct Client {
     bool registered = false;
     bool saved = false;
     bool gone = false;
+    int restartStyle = -1;  // the RestartStyleHint property last set, -1 none
 };
 
 // libICE's default handlers end the process when a client goes away.
@@ -95,8 +97,16 @@ void CloseConnection(SmsConn sms, SmPointer data, int count, char** reasons) {
         Of(data)->sms = nullptr;
     });
 }
-void SetProperties(SmsConn, SmPointer, int count, SmProp** properties) {
-    for (int i = 0; i < count; ++i) SmFreeProperty(properties[i]);
+void SetProperties(SmsConn, SmPointer data, int count, SmProp** properties) {
+    for (int i = 0; i < count; ++i) {
+        const SmProp& property = *properties[i];
+        if (std::strcmp(property.name, SmRestartStyleHint) == 0 && property.num_vals == 1 &&
+            property.vals[0].length >= 1) {
+            const int style = *static_cast<const unsigned char*>(property.vals[0].value);
+            Changed([&] { Of(data)->restartStyle = style; });
+        }
+        SmFreeProperty(properties[i]);
+    }
     std::free(properties);
 }
 void DeleteProperties(SmsConn, SmPointer, int count, char** names) {
@@ -262,6 +272,14 @@ int SessionManager::Clients() {
     std::lock_guard<std::mutex> lock(state_->mutex);
     return static_cast<int>(std::count_if(state_->clients.begin(), state_->clients.end(),
                                           [](const auto& c) { return c->registered && !c->gone; }));
+}
+
+int SessionManager::RestartStyleHint() {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    for (const auto& c : state_->clients) {
+        if (c->registered && !c->gone) return c->restartStyle;
+    }
+    return -1;
 }
 
 bool SessionManager::SaveYourself(bool shutdown, int timeoutMs) {

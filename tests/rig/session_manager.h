@@ -30,6 +30,9 @@ public:
     bool Die(int timeoutMs);
     // Clients registered and not gone.
     int Clients();
+    // The restart style (SmRestartIfRunning 0 ... SmRestartNever 3) that the first registered
+    // client last asked for, or -1 while it has asked for none.
+    int RestartStyleHint();
 
     struct State;  // the thread's, opaque
 
