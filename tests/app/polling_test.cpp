@@ -80,6 +80,15 @@ protected:
         for (int i = 0; i < 4 && form->ReaderState != kReady; ++i) form->Timer1Timer();
         return form->ReaderState == kReady;
     }
+    // Reads the card once and takes it away; the number of key records one read of it makes.
+    std::size_t KeysOfOneRead(int card) {
+        const std::size_t before = keys.Records.size();
+        form->Timer1Timer();
+        const std::size_t typed = keys.Records.size() - before;
+        reader->sim.TakeAway(card);
+        form->Timer1Timer();
+        return typed;
+    }
     std::string Csv() const { return folder.Read("log.csv"); }
     std::string Lines(int n) const {
         std::string text;
@@ -463,10 +472,7 @@ TEST_P(Polling, ATrayClickWhileACardIsOutputOpensTheMenuOnlyAfterIt) {
     Start();
     ASSERT_TRUE(TickUntilReady());
     const int card = reader->sim.AddCard(FelicaCard{});
-    form->Timer1Timer();
-    const std::size_t keysOfOneRead = keys.Records.size();
-    reader->sim.TakeAway(card);
-    form->Timer1Timer();
+    const std::size_t keysOfOneRead = KeysOfOneRead(card);
 
     MenuWatchingKeys watching;
     form.reset();
@@ -638,10 +644,7 @@ TEST_P(Polling, AnExceptionDuringTypingIsToldAfterTheCard) {
     Start();
     ASSERT_TRUE(TickUntilReady());
     const int card = reader->sim.AddCard(FelicaCard{});
-    form->Timer1Timer();
-    const std::size_t keysOfOneRead = keys.Records.size();
-    reader->sim.TakeAway(card);
-    form->Timer1Timer();
+    const std::size_t keysOfOneRead = KeysOfOneRead(card);
     keys.Records.clear();
 
     std::size_t keysAtBox = 0;
